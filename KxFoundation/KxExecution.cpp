@@ -1,0 +1,8 @@
+#include "KxFoundation/KxObject.h"
+#include "KxFoundation/KxString.h"
+
+namespace Kavo {
+
+void KxObject::executeObserved(int, const KxString&, KxExecutionObserver*) {}
+
+} // namespace Kavo

@@ -1,0 +1,27 @@
+#ifndef KAVO_KXFORMAT_H
+#define KAVO_KXFORMAT_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Kavo {
+
+// The printf-style engine behind KxString::format and appendFormat: empties
+// `output`, then appends the formatted text. `%@` inserts an object's
+// toString; every other directive goes through the C library's wide
+// formatter, one directive at a time, cut to 255 units.
+void _kx_wstring_vformat(std::u16string& output, const char16_t* format, va_list arguments);
+
+// One directive through the C library's wide formatter. `directive` is a
+// complete C directive ("%-8lld"); `output` has room for `capacity` units and
+// always ends up NUL-terminated, cut when the text does not fit.
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, int32_t value);
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, int64_t value);
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, double value);
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, const char16_t* text);
+
+} // namespace Kavo
+
+#endif

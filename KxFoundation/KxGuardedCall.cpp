@@ -1,0 +1,52 @@
+#include "KxFoundation/KxException.h"
+#include "KxFoundation/KxObject.h"
+
+#include <stdexcept>
+#include <typeinfo>
+
+namespace Kavo {
+
+// Calls `function` on this object and hands anything that escapes it to the
+// first matching handler; false when something escaped.
+bool KxObject::invokeGuarded(void (KxObject::*function)())
+{
+    try {
+        (this->*function)();
+        return true;
+    } catch (KxException& exception) {
+        handleException(exception);
+    } catch (KxObject& object) {
+        handleObject(object);
+    } catch (const std::domain_error& exception) {
+        handleStdException(exception);
+    } catch (const std::invalid_argument& exception) {
+        handleStdException(exception);
+    } catch (const std::length_error& exception) {
+        handleStdException(exception);
+    } catch (const std::out_of_range& exception) {
+        handleStdException(exception);
+    } catch (const std::logic_error& exception) {
+        handleStdException(exception);
+    } catch (const std::range_error& exception) {
+        handleStdException(exception);
+    } catch (const std::overflow_error& exception) {
+        handleStdException(exception);
+    } catch (const std::runtime_error& exception) {
+        handleStdException(exception);
+    } catch (const std::bad_alloc& exception) {
+        handleStdException(exception);
+    } catch (const std::bad_cast& exception) {
+        handleStdException(exception);
+    } catch (const std::bad_typeid& exception) {
+        handleStdException(exception);
+    } catch (const std::bad_exception& exception) {
+        handleStdException(exception);
+    } catch (const std::exception& exception) {
+        handleStdException(exception);
+    } catch (...) {
+        handleUnknown();
+    }
+    return false;
+}
+
+} // namespace Kavo

@@ -1,0 +1,100 @@
+#ifndef KAVO_KXSTRING_H
+#define KAVO_KXSTRING_H
+
+#include "KxFoundation/KxObject.h"
+
+#include <cstdarg>
+#include <locale>
+#include <string>
+#include <type_traits>
+
+namespace Kavo {
+
+// Accepts wchar_t only where it is a UTF-16 unit (Windows); elsewhere text
+// is written as char16_t (u"..." literals).
+template <typename W>
+using KxIfUtf16Wide = std::enable_if_t<std::is_same_v<W, wchar_t> && sizeof(W) == sizeof(char16_t)>;
+
+// UTF-16 text with value semantics. Narrow text entering or leaving it is
+// UTF-8, converted through the process-wide conversion locale.
+class KxString : public KxObject {
+public:
+    KxString() noexcept = default;
+    KxString(const KxString& other) = default;
+    KxString(KxString&& other) noexcept;
+    KxString& operator=(const KxString& other) = default;
+    KxString& operator=(KxString&& other) noexcept;
+    ~KxString() override;
+
+    KxString(const char16_t* text);
+    KxString(const char* narrowText);
+    template <typename W, typename = KxIfUtf16Wide<W>>
+    KxString(const W* text) : KxString(reinterpret_cast<const char16_t*>(text)) {}
+
+    uint32_t length() const { return static_cast<uint32_t>(m_text.size()); }
+    const char16_t* c_str() const { return m_text.c_str(); }
+
+    int compare(const KxString& other) const;
+    bool equalsIgnoreCase(const KxString& other) const;
+    int indexOfIgnoreCase(const KxString& needle) const;
+    int indexOfAny(const KxString& characters, uint32_t start) const;
+    int lastIndexOfAny(const KxString& characters, uint32_t start) const;
+    KxString substring(uint32_t start, uint32_t count) const;
+
+    int32_t toInt32() const;
+    std::string toNarrow(const std::locale& locale) const;
+    void assignNarrow(const char* narrowText, const std::locale& locale);
+    void resize(uint32_t newLength);
+
+    void format(const char16_t* format, ...);
+    void appendFormat(const char16_t* format, ...);
+    template <typename W, typename = KxIfUtf16Wide<W>>
+    void format(const W* format, ...);
+    template <typename W, typename = KxIfUtf16Wide<W>>
+    void appendFormat(const W* format, ...);
+
+    KxString& operator+=(const KxString& other);
+
+    KxObject* clone() const override;
+    uint32_t hashCode() const override;
+    KxString toString() const override;
+
+private:
+    void vformat(const char16_t* format, va_list arguments);
+    void vappendFormat(const char16_t* format, va_list arguments);
+
+    std::u16string m_text;
+};
+
+KxString operator+(const KxString& left, const KxString& right);
+KxString operator+(const KxString& left, const char16_t* right);
+template <typename W, typename = KxIfUtf16Wide<W>>
+KxString operator+(const KxString& left, const W* right)
+{
+    return left + reinterpret_cast<const char16_t*>(right);
+}
+
+inline bool operator==(const KxString& left, const KxString& right) { return left.compare(right) == 0; }
+inline bool operator!=(const KxString& left, const KxString& right) { return left.compare(right) != 0; }
+
+template <typename W, typename>
+void KxString::format(const W* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    vformat(reinterpret_cast<const char16_t*>(format), arguments);
+    va_end(arguments);
+}
+
+template <typename W, typename>
+void KxString::appendFormat(const W* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    vappendFormat(reinterpret_cast<const char16_t*>(format), arguments);
+    va_end(arguments);
+}
+
+} // namespace Kavo
+
+#endif

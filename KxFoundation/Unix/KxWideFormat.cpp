@@ -1,0 +1,60 @@
+#include "KxFoundation/KxFormat.h"
+
+#include <cwchar>
+#include <string>
+
+namespace Kavo {
+
+namespace {
+
+// wchar_t is 32-bit here: units cross the C library boundary one by one.
+std::wstring widen(const char16_t* units)
+{
+    std::wstring wide;
+    for (; *units != u'\0'; ++units)
+        wide.push_back(static_cast<wchar_t>(*units));
+    return wide;
+}
+
+template <typename Value>
+void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_t* directive, Value value)
+{
+    wchar_t buffer[256];
+    std::wstring heapBuffer;
+    wchar_t* target = buffer;
+    if (capacity > sizeof buffer / sizeof buffer[0]) {
+        heapBuffer.assign(capacity, L'\0');
+        target = heapBuffer.data();
+    }
+    target[0] = L'\0';
+    std::swprintf(target, capacity, widen(directive).c_str(), value);
+    target[capacity - 1] = L'\0';
+    std::size_t index = 0;
+    for (; target[index] != L'\0'; ++index)
+        output[index] = static_cast<char16_t>(target[index] & 0xFFFF);
+    output[index] = u'\0';
+}
+
+} // namespace
+
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, int32_t value)
+{
+    formatThroughCRuntime(output, capacity, directive, value);
+}
+
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, int64_t value)
+{
+    formatThroughCRuntime(output, capacity, directive, static_cast<long long>(value));
+}
+
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, double value)
+{
+    formatThroughCRuntime(output, capacity, directive, value);
+}
+
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, const char16_t* text)
+{
+    formatThroughCRuntime(output, capacity, directive, widen(text).c_str());
+}
+
+} // namespace Kavo

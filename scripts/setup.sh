@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tessit needs on Debian 12 (as root, or
+# through sudo). Packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build
+  libboost-dev googletest libgtest-dev libbenchmark-dev libcli11-dev libfmt-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine64 xvfb x11-utils xdotool imagemagick osslsigncode
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_prefix=()
+[ "$(id -u)" -eq 0 ] || sudo_prefix=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_prefix[@]}" apt-get update -qq
+"${sudo_prefix[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

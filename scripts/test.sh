@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds all three targets and runs every test: the
+# native suite, then the x86_64 Windows suite under wine64.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+
+ctest --test-dir "$root/build/linux" --output-on-failure -j 2
+
+export TESSIT_WINEPREFIX="$root/build/wineprefix"
+rm -rf "$TESSIT_WINEPREFIX"
+"$root/scripts/wine-run.sh" --init
+ctest --test-dir "$root/build/win64" --output-on-failure

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine64 in the test run's private prefix.
+# `--init` creates the prefix once, before the tests use it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export WINEPREFIX=${TESSIT_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+
+if [ "${1:-}" = "--init" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot --init >/dev/null 2>&1
+  wineserver --wait
+  exit 0
+fi
+[ -d "$WINEPREFIX/drive_c" ] || "$0" --init
+exec wine "$@"
