@@ -1,0 +1,111 @@
+#ifndef TESSIT_PLATFORM_PLATFORM_H
+#define TESSIT_PLATFORM_PLATFORM_H
+
+#include "platform/PackagePlatform.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace Tessit {
+
+// The icon kinds of the launcher's message boxes.
+enum class MessageBoxKind { Warning, Error, Information };
+
+// Dialog results, as the framework's modal loop returns them.
+constexpr int kDialogOk = 1;
+constexpr int kDialogCancel = 2;
+
+// Show commands handed to the shell's open.
+constexpr int kShowHidden = 0;
+constexpr int kShowDefault = 10;
+
+// An opaque icon handle; null when no icon could be loaded.
+using IconHandle = const void*;
+
+// The window operations the progress dialog performs on itself.
+class DialogHost {
+public:
+    virtual ~DialogHost() = default;
+    virtual void setIcon(IconHandle icon, bool big) = 0;
+    virtual void setWindowText(const KxString& text) = 0;
+    virtual void setTimer(unsigned id, unsigned periodMilliseconds) = 0;
+    virtual void killTimer(unsigned id) = 0;
+    virtual void endDialog(int result) = 0;
+    virtual void defaultHandling() = 0;
+    virtual bool isIconic() = 0;
+    virtual void clientSize(int& width, int& height) = 0;
+    virtual void iconSize(int& width, int& height) = 0;
+    virtual void eraseIconBackground() = 0;
+    virtual void drawIcon(int x, int y, IconHandle icon) = 0;
+    virtual void defaultPaint() = 0;
+};
+
+// What the modal dialog runner delivers to the dialog's logic.
+class DialogClient {
+public:
+    virtual ~DialogClient() = default;
+    virtual bool onInitDialog(DialogHost& host) = 0;
+    virtual void onTimer(DialogHost& host, unsigned id) = 0;
+    virtual void onPaint(DialogHost& host) = 0;
+    virtual IconHandle onQueryDragIcon() = 0;
+};
+
+// Held while this instance owns the named instance mutex; destruction
+// releases and closes it.
+class NamedMutex {
+public:
+    virtual ~NamedMutex() = default;
+};
+
+// An open registry key; destruction closes it.
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+    // Win32 error codes: 0 success, 2 value not found.
+    virtual long queryValue(const KxString& name) = 0;
+    virtual long deleteValue(const KxString& name) = 0;
+};
+
+constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+
+struct CommandLine {
+    std::vector<KxString> arguments; // program name first, split by the runtime's rules
+    KxString rawText;                // the text after the program name
+};
+
+// Everything the launcher's logic needs of the operating system and of the
+// application framework, behind one narrow interface; the package layer sees
+// only its PackagePlatform part.
+class Platform : public PackagePlatform {
+public:
+    // Start-up
+    virtual CommandLine commandLine() = 0;
+    virtual KxString applicationName() = 0;
+    virtual std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) = 0;
+    virtual void setRegistryKey(const KxString& key, const KxString& profileName) = 0;
+
+    // User interface
+    virtual IconHandle loadApplicationIcon() = 0;
+    virtual int runModalDialog(DialogClient& client) = 0;
+    virtual void messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind) = 0;
+
+    // Profile and registry
+    virtual void writeProfileInt(const KxString& section, const KxString& entry, int32_t value) = 0;
+    virtual std::unique_ptr<RegistryKey> openCurrentUserKey(const KxString& path) = 0;
+
+    // Processes
+    virtual std::optional<uint32_t> runHiddenAndWait(const KxString& commandLine) = 0;
+    virtual void shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
+                           int showCommand) = 0;
+    virtual KxString systemToolPath(const KxString& toolName) = 0;
+};
+
+// The platform of the machine the program runs on.
+std::unique_ptr<Platform> createNativePlatform(int argc, char** argv);
+
+} // namespace Tessit
+
+#endif

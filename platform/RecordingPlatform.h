@@ -1,0 +1,66 @@
+#ifndef TESSIT_PLATFORM_RECORDINGPLATFORM_H
+#define TESSIT_PLATFORM_RECORDINGPLATFORM_H
+
+#include "platform/Platform.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace Tessit {
+
+// A platform for in-process tests: files are real (looked up through the
+// host platform), everything else is recorded in order and answered from
+// settings the test chooses.
+class RecordingPlatform : public Platform {
+public:
+    explicit RecordingPlatform(PackagePlatform& host);
+
+    // Settings
+    KxString temporaryFolder;
+    CommandLine reportedCommandLine;
+    KxString reportedApplicationName{u"Tessit"};
+    bool anotherInstanceRuns = false;
+    std::optional<uint32_t> installerExitCode{0};
+    std::map<std::u16string, std::vector<std::u16string>> registryValues; // key path -> value names
+    // Runs between initialisation and the first timer tick; may end the dialog.
+    std::function<void(DialogHost&)> beforeFirstTimer;
+
+    // What happened, one line per call, in order ("debug: ...", "messageBox: ...").
+    std::vector<KxString> events;
+    std::vector<KxString> debugLines;
+    std::map<std::u16string, int32_t> profile; // "section\entry" -> value
+    bool mutexHeld = false;
+
+    std::optional<FoundFile> findFile(const KxString& path) override;
+    std::unique_ptr<FileView> viewFile(const KxString& path) override;
+    KxString tempFolder() override;
+    void debugOutput(const KxString& text) override;
+
+    CommandLine commandLine() override;
+    KxString applicationName() override;
+    std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) override;
+    void setRegistryKey(const KxString& key, const KxString& profileName) override;
+
+    IconHandle loadApplicationIcon() override;
+    int runModalDialog(DialogClient& client) override;
+    void messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind) override;
+
+    void writeProfileInt(const KxString& section, const KxString& entry, int32_t value) override;
+    std::unique_ptr<RegistryKey> openCurrentUserKey(const KxString& path) override;
+
+    std::optional<uint32_t> runHiddenAndWait(const KxString& commandLine) override;
+    void shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
+                   int showCommand) override;
+    KxString systemToolPath(const KxString& toolName) override;
+
+private:
+    void record(const KxString& event);
+
+    PackagePlatform& m_host;
+};
+
+} // namespace Tessit
+
+#endif
