@@ -40,6 +40,26 @@ bool isDirectiveLetter(char16_t unit)
 // One directive, from its '%' to its letter, taken apart into what the C
 // library may see (flags, width, precision, h/hh) and what the engine
 // decides itself (64-bit size, wide text and characters).
+class CDirectiveText {
+public:
+    // Flags, width and precision beyond this length are cut; no sensible
+    // directive comes near it.
+    static constexpr std::size_t kCapacity = 64;
+
+    void clear() { m_length = 0; }
+    void append(const char16_t* begin, const char16_t* end)
+    {
+        for (; begin != end && m_length + 1 < kCapacity; ++begin)
+            m_units[m_length++] = *begin;
+        m_units[m_length] = u'\0';
+    }
+    const char16_t* c_str() const { return m_units; }
+
+private:
+    char16_t m_units[kCapacity] = {};
+    std::size_t m_length = 0;
+};
+
 class Directive {
 public:
     Directive(const char16_t* percent, const char16_t* letter) : m_percent(percent), m_letter(letter) {}
@@ -54,8 +74,9 @@ public:
                (k >= 3 && before.substr(before.size() - 2) == u"ll");
     }
 
-    // The C directive with the given size modifier and conversion letter.
-    std::u16string cDirective(std::u16string_view sizeModifier, char16_t conversion) const
+    // The C directive with the given size modifier and conversion letter,
+    // built in `text`; what cannot be a flag, width or precision is dropped.
+    void cDirective(CDirectiveText& text, std::u16string_view sizeModifier, char16_t conversion) const
     {
         const char16_t* cursor = m_percent + 1;
         while (cursor < m_letter && std::u16string_view(u"-+ #0").find(*cursor) != std::u16string_view::npos)
@@ -65,10 +86,10 @@ public:
             ++cursor;
             skipDigits(cursor);
         }
-        std::u16string text(m_percent, cursor);
-        text += sizeModifier;
-        text += conversion;
-        return text;
+        text.clear();
+        text.append(m_percent, cursor);
+        text.append(sizeModifier.data(), sizeModifier.data() + sizeModifier.size());
+        text.append(&conversion, &conversion + 1);
     }
 
     // The C library's own short sizes, which it applies to a 32-bit int.
@@ -110,7 +131,8 @@ void appendNarrowText(std::u16string& output, const char* text)
 void appendWideText(std::u16string& output, const Directive& directive, const char16_t* text)
 {
     const std::size_t units = std::char_traits<char16_t>::length(text) + 1;
-    const std::u16string cDirective = directive.cDirective(u"l", u's');
+    CDirectiveText cDirective;
+    directive.cDirective(cDirective, u"l", u's');
     if (units <= kDirectiveBufferUnits) {
         char16_t buffer[kDirectiveBufferUnits];
         _kx_format_directive(buffer, kDirectiveBufferUnits, cDirective.c_str(), text);
@@ -123,8 +145,11 @@ void appendWideText(std::u16string& output, const Directive& directive, const ch
 }
 
 template <typename Value>
-void appendThroughBuffer(std::u16string& output, const std::u16string& cDirective, Value value)
+void appendThroughBuffer(std::u16string& output, const Directive& directive, std::u16string_view sizeModifier,
+                         char16_t conversion, Value value)
 {
+    CDirectiveText cDirective;
+    directive.cDirective(cDirective, sizeModifier, conversion);
     char16_t buffer[kDirectiveBufferUnits];
     _kx_format_directive(buffer, kDirectiveBufferUnits, cDirective.c_str(), value);
     output += buffer;
@@ -138,24 +163,26 @@ void appendDirective(std::u16string& output, const Directive& directive, va_list
         const auto* object = va_arg(arguments, const KxObject*);
         if (object == nullptr)
             output += u"(null)";
+        else if (const auto* text = dynamic_cast<const KxString*>(object))
+            output += text->c_str(); // a string's own text, without the copy toString makes
         else
             output += object->toString().c_str();
         break;
     }
     case u'd': case u'i': case u'o': case u'u': case u'x': case u'X':
         if (directive.takes64Bits())
-            appendThroughBuffer(output, directive.cDirective(u"ll", letter), int64_t(va_arg(arguments, long long)));
+            appendThroughBuffer(output, directive, u"ll", letter, int64_t(va_arg(arguments, long long)));
         else
-            appendThroughBuffer(output, directive.cDirective(directive.shortSize(), letter), int32_t(va_arg(arguments, int)));
+            appendThroughBuffer(output, directive, directive.shortSize(), letter, int32_t(va_arg(arguments, int)));
         break;
     case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A':
-        appendThroughBuffer(output, directive.cDirective(u"", letter), va_arg(arguments, double));
+        appendThroughBuffer(output, directive, u"", letter, va_arg(arguments, double));
         break;
     case u'c': // a narrow byte, taken as the Latin-1 unit of the same value
-        appendThroughBuffer(output, directive.cDirective(u"l", u'c'), int32_t(va_arg(arguments, int) & 0xFF));
+        appendThroughBuffer(output, directive, u"l", u'c', int32_t(va_arg(arguments, int) & 0xFF));
         break;
     case u'C':
-        appendThroughBuffer(output, directive.cDirective(u"l", u'c'), int32_t(va_arg(arguments, int) & 0xFFFF));
+        appendThroughBuffer(output, directive, u"l", u'c', int32_t(va_arg(arguments, int) & 0xFFFF));
         break;
     case u'p':
         appendPointer(output, va_arg(arguments, const void*));

@@ -179,17 +179,25 @@ void KxString::appendFormat(const char16_t* format, ...)
     va_end(arguments);
 }
 
+// The engine empties the string before it reads the format, so a format
+// that lives in the string itself is copied first.
 void KxString::vformat(const char16_t* format, va_list arguments)
 {
+    const bool formatInsideText = format >= m_text.data() && format <= m_text.data() + m_text.size();
+    if (!formatInsideText) {
+        _kx_wstring_vformat(m_text, format, arguments);
+        return;
+    }
     const std::u16string formatCopy(format);
     _kx_wstring_vformat(m_text, formatCopy.c_str(), arguments);
 }
 
+// The result is built apart and appended at the end, so the format and the
+// arguments may refer to this very string.
 void KxString::vappendFormat(const char16_t* format, va_list arguments)
 {
-    const std::u16string formatCopy(format);
     std::u16string formatted;
-    _kx_wstring_vformat(formatted, formatCopy.c_str(), arguments);
+    _kx_wstring_vformat(formatted, format, arguments);
     m_text += formatted;
 }
 

@@ -16,6 +16,23 @@ std::wstring widen(const char16_t* units)
     return wide;
 }
 
+// A directive is short; widening it needs no heap.
+class WideDirective {
+public:
+    explicit WideDirective(const char16_t* directive)
+    {
+        std::size_t length = 0;
+        for (; directive[length] != u'\0' && length + 1 < kCapacity; ++length)
+            m_units[length] = static_cast<wchar_t>(directive[length]);
+        m_units[length] = L'\0';
+    }
+    const wchar_t* c_str() const { return m_units; }
+
+private:
+    static constexpr std::size_t kCapacity = 64;
+    wchar_t m_units[kCapacity];
+};
+
 template <typename Value>
 void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_t* directive, Value value)
 {
@@ -27,7 +44,7 @@ void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_
         target = heapBuffer.data();
     }
     target[0] = L'\0';
-    std::swprintf(target, capacity, widen(directive).c_str(), value);
+    std::swprintf(target, capacity, WideDirective(directive).c_str(), value);
     target[capacity - 1] = L'\0';
     std::size_t index = 0;
     for (; target[index] != L'\0'; ++index)

@@ -134,3 +134,14 @@ TEST(KxFormatDeathTest, PercentWithoutDirectiveLetterAborts)
     EXPECT_DEATH(formatted(u"x%y"), "^Kavo::_kx_wstring_vformat\\(\\): Unknown type \"%y\"\n$");
     EXPECT_DEATH(formatted(u"%\u00E9"), "Unknown type \"%\xC3\xA9\"");
 }
+
+TEST(KxFormat, FormatTakenFromTheStringItself)
+{
+    KxString text(u"[%d]");
+    text.format(text.c_str(), 5);
+    EXPECT_EQ(text, KxString(u"[5]"));
+
+    KxString appended(u"<%d>");
+    appended.appendFormat(appended.c_str(), 6);
+    EXPECT_EQ(appended, KxString(u"<%d><6>"));
+}
