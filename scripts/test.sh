@@ -8,6 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 
 ctest --test-dir "$root/build/linux" --output-on-failure -j 2
+"$root/scripts/sanitize.sh"
 
 export TESSIT_WINEPREFIX="$root/build/wineprefix"
 rm -rf "$TESSIT_WINEPREFIX"
