@@ -42,14 +42,15 @@ public:
     virtual void defaultPaint() = 0;
 };
 
-// What the modal dialog runner delivers to the dialog's logic.
+// What the modal dialog runner delivers to the dialog's logic, named after
+// the framework handlers they stand for.
 class DialogClient {
 public:
     virtual ~DialogClient() = default;
-    virtual bool onInitDialog(DialogHost& host) = 0;
-    virtual void onTimer(DialogHost& host, unsigned id) = 0;
-    virtual void onPaint(DialogHost& host) = 0;
-    virtual IconHandle onQueryDragIcon() = 0;
+    virtual bool OnInitDialog(DialogHost& host) = 0;
+    virtual void OnTimer(DialogHost& host, unsigned id) = 0;
+    virtual void OnPaint(DialogHost& host) = 0;
+    virtual IconHandle OnQueryDragIcon() = 0;
 };
 
 // Held while this instance owns the named instance mutex; destruction
@@ -83,7 +84,11 @@ class Platform : public PackagePlatform {
 public:
     // Start-up
     virtual CommandLine commandLine() = 0;
+    // The executable's file name without its extension: the caption of the
+    // framework's message boxes.
     virtual KxString applicationName() = 0;
+    // The full path of the running executable, which carries the package.
+    virtual KxString executablePath() = 0;
     virtual std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) = 0;
     virtual void setRegistryKey(const KxString& key, const KxString& profileName) = 0;
 
@@ -103,7 +108,9 @@ public:
     virtual KxString systemToolPath(const KxString& toolName) = 0;
 };
 
-// The platform of the machine the program runs on.
+// The platform of the machine the program runs on, given what main received.
+// Windows' wide entry has no narrow vector: there the platform reads the
+// runtime's wide one and the arguments are not used.
 std::unique_ptr<Platform> createNativePlatform(int argc, char** argv);
 
 } // namespace Tessit

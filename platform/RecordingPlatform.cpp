@@ -110,13 +110,13 @@ public:
 
     int run(DialogClient& client)
     {
-        client.onInitDialog(*this);
-        client.onPaint(*this);
+        client.OnInitDialog(*this);
+        client.OnPaint(*this);
         if (m_platform.beforeFirstTimer && !m_result)
             m_platform.beforeFirstTimer(*this);
         // A bounded number of ticks: a dialog that never ends is a failing test, not a hang.
         for (int tick = 0; tick < 1000 && !m_result && m_timer; ++tick)
-            client.onTimer(*this, *m_timer);
+            client.OnTimer(*this, *m_timer);
         return m_result.value_or(-1);
     }
 
@@ -149,6 +149,8 @@ void RecordingPlatform::debugOutput(const KxString& text)
 CommandLine RecordingPlatform::commandLine() { return reportedCommandLine; }
 
 KxString RecordingPlatform::applicationName() { return reportedApplicationName; }
+
+KxString RecordingPlatform::executablePath() { return packagePath; }
 
 std::unique_ptr<NamedMutex> RecordingPlatform::createNamedMutex(const KxString& name, bool& alreadyExists)
 {

@@ -21,6 +21,7 @@ public:
     KxString temporaryFolder;
     CommandLine reportedCommandLine;
     KxString reportedApplicationName{u"Tessit"};
+    KxString packagePath; // the "executable" whose package the run opens
     bool anotherInstanceRuns = false;
     std::optional<uint32_t> installerExitCode{0};
     std::map<std::u16string, std::vector<std::u16string>> registryValues; // key path -> value names
@@ -40,6 +41,7 @@ public:
 
     CommandLine commandLine() override;
     KxString applicationName() override;
+    KxString executablePath() override;
     std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) override;
     void setRegistryKey(const KxString& key, const KxString& profileName) override;
 
