@@ -1,0 +1,72 @@
+#include "KxFoundation/KxFile.h"
+
+#include "KxFoundation/KxFileDescriptor.h"
+
+#include <limits>
+
+namespace Kavo {
+
+namespace {
+
+// Counts are unsigned but results are signed: one call moves at most what
+// its result can report.
+int32_t clampedCount(uint32_t count)
+{
+    constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(count > kLargest ? kLargest : count);
+}
+
+} // namespace
+
+KxFile::~KxFile() { close(); }
+
+// A descriptor already held is released first, so reopening never leaks one.
+bool KxFile::open(const KxString& path, bool writable)
+{
+    close();
+    descriptor = _kx_descriptor_open(path, writable ? KxOpenMode::ReadWrite : KxOpenMode::ReadOnly);
+    return isOpen();
+}
+
+bool KxFile::create(const KxString& path)
+{
+    close();
+    descriptor = _kx_descriptor_open(path, KxOpenMode::CreateOrTruncate);
+    return isOpen();
+}
+
+int32_t KxFile::read(void* buffer, uint32_t count)
+{
+    if (!isOpen())
+        return -1;
+    return _kx_descriptor_read(descriptor, buffer, clampedCount(count));
+}
+
+int32_t KxFile::write(const void* data, uint32_t count)
+{
+    if (!isOpen())
+        return -1;
+    return _kx_descriptor_write(descriptor, data, clampedCount(count));
+}
+
+bool KxFile::seek(int64_t offset, int origin)
+{
+    return isOpen() && _kx_descriptor_seek(descriptor, offset, origin) != -1;
+}
+
+int32_t KxFile::flush()
+{
+    if (!isOpen())
+        return -1;
+    return _kx_descriptor_commit(descriptor);
+}
+
+void KxFile::close()
+{
+    if (!isOpen())
+        return;
+    _kx_descriptor_close(descriptor);
+    descriptor = -1;
+}
+
+} // namespace Kavo

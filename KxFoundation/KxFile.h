@@ -1,0 +1,45 @@
+#ifndef KAVO_KXFILE_H
+#define KAVO_KXFILE_H
+
+#include "KxFoundation/KxObject.h"
+
+#include <cstdint>
+
+namespace Kavo {
+
+class KxString;
+
+// One open file over a C runtime descriptor: binary, unbuffered, shared with
+// other openers, positioned with 64-bit offsets. Failures show only in the
+// results; the runtime's errno is left as the failing call set it.
+class KxFile : public KxObject {
+public:
+    KxFile() noexcept = default;
+    KxFile(const KxFile&) = delete;
+    KxFile& operator=(const KxFile&) = delete;
+    ~KxFile() override;
+
+    // Opens an existing file, read-only or read-write; never creates.
+    bool open(const KxString& path, bool writable);
+    // Opens for reading and writing, created or truncated to length 0.
+    bool create(const KxString& path);
+
+    // Bytes transferred (fewer at the end of the file), or -1.
+    int32_t read(void* buffer, uint32_t count);
+    int32_t write(const void* data, uint32_t count);
+    // Origin 0 = start, 1 = current position, 2 = end; a failed seek leaves
+    // the position where it was.
+    bool seek(int64_t offset, int origin);
+    // Forces what was written through to the storage device: 0, or -1.
+    int32_t flush();
+    void close();
+
+    bool isOpen() const { return descriptor != -1; }
+
+private:
+    int32_t descriptor = -1;
+};
+
+} // namespace Kavo
+
+#endif

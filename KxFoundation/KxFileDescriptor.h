@@ -1,0 +1,23 @@
+#ifndef KAVO_KXFILEDESCRIPTOR_H
+#define KAVO_KXFILEDESCRIPTOR_H
+
+#include <cstdint>
+
+namespace Kavo {
+
+class KxString;
+
+// The C runtime's descriptor calls behind KxFile, one implementation per
+// platform. Each is one call on the descriptor; -1 reports failure.
+enum class KxOpenMode { ReadOnly, ReadWrite, CreateOrTruncate };
+
+int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode);
+int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count);
+int32_t _kx_descriptor_write(int32_t descriptor, const void* data, int32_t count);
+int64_t _kx_descriptor_seek(int32_t descriptor, int64_t offset, int origin);
+int32_t _kx_descriptor_commit(int32_t descriptor);
+void _kx_descriptor_close(int32_t descriptor);
+
+} // namespace Kavo
+
+#endif

@@ -1,0 +1,70 @@
+#include "KxFoundation/KxFileDescriptor.h"
+
+#include "KxFoundation/KxString.h"
+#include "KxFoundation/Unix/KxNativePath.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Kavo {
+
+static_assert(sizeof(off_t) == 8, "seeks take 64-bit offsets");
+
+namespace {
+
+int openFlags(KxOpenMode mode)
+{
+    switch (mode) {
+    case KxOpenMode::ReadOnly: return O_RDONLY;
+    case KxOpenMode::ReadWrite: return O_RDWR;
+    case KxOpenMode::CreateOrTruncate: return O_RDWR | O_CREAT | O_TRUNC;
+    }
+    return O_RDONLY;
+}
+
+// An interrupted call transferred nothing and is repeated.
+template <typename Call>
+auto retryingInterrupted(Call call)
+{
+    for (;;) {
+        const auto result = call();
+        if (result != -1 || errno != EINTR)
+            return result;
+    }
+}
+
+} // namespace
+
+// Created files are runnable by their owner: packaged programs are started
+// after extraction. The umask still applies.
+int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
+{
+    const std::string nativePath = _kx_native_path(path);
+    return retryingInterrupted([&] { return ::open(nativePath.c_str(), openFlags(mode), S_IRWXU); });
+}
+
+int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)
+{
+    return static_cast<int32_t>(retryingInterrupted([&] { return ::read(descriptor, buffer, size_t(count)); }));
+}
+
+int32_t _kx_descriptor_write(int32_t descriptor, const void* data, int32_t count)
+{
+    return static_cast<int32_t>(retryingInterrupted([&] { return ::write(descriptor, data, size_t(count)); }));
+}
+
+int64_t _kx_descriptor_seek(int32_t descriptor, int64_t offset, int origin)
+{
+    return ::lseek(descriptor, offset, origin);
+}
+
+int32_t _kx_descriptor_commit(int32_t descriptor)
+{
+    return retryingInterrupted([&] { return ::fsync(descriptor); });
+}
+
+void _kx_descriptor_close(int32_t descriptor) { ::close(descriptor); }
+
+} // namespace Kavo

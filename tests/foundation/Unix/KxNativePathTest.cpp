@@ -1,0 +1,30 @@
+#include "KxTestFolder.h"
+#include "KxTestPrinting.h"
+
+#include "KxFoundation/KxFile.h"
+#include "KxFoundation/Unix/KxNativePath.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace Kavo;
+
+TEST(KxNativePath, BackslashesSeparateLevelsAndTextIsUtf8)
+{
+    EXPECT_EQ(_kx_native_path(u"/tmp/t\\docs\\a.txt"), "/tmp/t/docs/a.txt");
+    EXPECT_EQ(_kx_native_path(u"\u00FC\U0001F600"), "\xC3\xBC\xF0\x9F\x98\x80");
+    EXPECT_EQ(_kx_path_from_native("\xC3\xBC\xF0\x9F\x98\x80"), KxString(u"\u00FC\U0001F600"));
+    EXPECT_EQ(_kx_path_from_native("\xFF"), KxString());
+}
+
+// Packaged programs are started after extraction, so their owner may run them.
+TEST(KxNativePath, CreatedFilesAreRunnableByTheirOwner)
+{
+    KxTestFolder folder;
+    KxFile file;
+    ASSERT_TRUE(file.create(folder.text(u"tool")));
+    struct stat status;
+    ASSERT_EQ(::stat(folder.at(u"tool").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & S_IRWXU, mode_t(S_IRWXU));
+}
