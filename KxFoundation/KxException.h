@@ -15,6 +15,12 @@ public:
     KxException(const KxString& where, int32_t code, void* detail);
     ~KxException() override;
 
+    // Only `where` and `code` are serialised; reading leaves `detail` and
+    // the data block as they were.
+    void writeToArchive(KxArchive& archive) override;
+    void readFromArchive(KxArchive& archive) override;
+    void writeToStream(KxStream& stream) override;
+    void readFromStream(KxStream& stream) override;
     KxString toString() const override;
 
     KxString where;

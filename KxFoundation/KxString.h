@@ -56,6 +56,14 @@ public:
     KxString& operator+=(const KxString& other);
 
     KxObject* clone() const override;
+    // Stream record: 16-bit byte count, then the UTF-8 form. A form longer
+    // than 65535 bytes does not fit the count and is refused. Archive record:
+    // item 1 the head length, items 2 and 3 the bytes; on a treed archive
+    // one string item 2.
+    void writeToArchive(KxArchive& archive) override;
+    void readFromArchive(KxArchive& archive) override;
+    void writeToStream(KxStream& stream) override;
+    void readFromStream(KxStream& stream) override;
     uint32_t hashCode() const override;
     KxString toString() const override;
 
