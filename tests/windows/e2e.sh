@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# Runs a packed, signed Tessit.exe under wine64 on an Xvfb display, as a user
+# would meet it, and checks what it did: files, installer, profile, MuiCache,
+# control registration, main tool, trace lines, message boxes, exit codes.
+#
+#   e2e.sh LAUNCHER PACKER PROGRAMS_DIR
+#
+# LAUNCHER is Tessit.exe, PACKER tessit-pack.exe (run under Wine too),
+# PROGRAMS_DIR the folder with the stand-in programs and boxreader.exe.
+set -uo pipefail
+
+launcher=$1
+packer=$2
+programs=$3
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d /tmp/tessit-e2e.XXXXXX)
+passed=0
+failed=0
+
+export WINEPREFIX=${TESSIT_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+[ -d "$WINEPREFIX/drive_c" ] || "$root/scripts/wine-run.sh" --init
+
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() { # check DESCRIPTION COMMAND...
+  local description=$1; shift
+  if "$@"; then
+    passed=$((passed + 1)); echo "ok: $description"
+  else
+    failed=$((failed + 1)); echo "FAILED: $description"
+  fi
+}
+
+equal() { [ "$1" = "$2" ] || { printf '  expected: %q\n  actual:   %q\n' "$2" "$1"; return 1; }; }
+contains() { grep -qF -- "$2" "$1" || { echo "  '$2' not in $1:"; sed 's/^/    /' "$1"; return 1; }; }
+
+start_display() {
+  local fd_file=$work/display
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
+  export DISPLAY=:$(cat "$fd_file")
+}
+
+wine_path() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+
+# Every wait is bounded: a window that never appears fails instead of hanging.
+read_box() { timeout 40 wine "$programs/boxreader.exe" 30000 | tr -d '\r'; }
+
+run_launcher() { # run_launcher EXE TRACE_FILE ARGS... ; sets launcher_pid
+  local exe=$1 trace=$2; shift 2
+  WINEDEBUG=-all,warn+seh timeout 120 wine "$exe" "$@" 2>"$trace" &
+  launcher_pid=$!
+}
+
+# Trace lines as Wine prints them on its seh channel, unescaped.
+trace_lines() {
+  sed -n 's/^[0-9a-f]*:warn:seh:OutputDebugStringA "\(.*\)"\r\{0,1\}$/\1/p' "$1"
+}
+
+start_display
+temp_windows=$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')
+temp_unix=$(wine_path "$temp_windows")
+mkdir -p "$temp_unix"
+temp_folder="$temp_windows\\"
+
+# The package: the stand-ins, a file in a sub-folder, the installer's exit
+# code and delay.
+stage=$work/stage
+mkdir -p "$stage/docs"
+cp "$programs/mDNSResponder.exe" "$programs/QIRA_t.exe" "$programs/Viewer.ocx" "$stage/"
+echo "7 1500" > "$stage/installer-exit-code.txt"
+echo "read me" > "$stage/docs/readme.txt"
+pack() { # pack OUTPUT OEM
+  wine "$packer" build -l "$(wine winepath -w "$launcher" 2>/dev/null | tr -d '\r')" \
+    -o "$(wine winepath -w "$1" 2>/dev/null | tr -d '\r')" --oem "$2" \
+    "$(wine winepath -w "$stage" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
+}
+check "the launcher is packed" pack "$work/packed.exe" 47
+
+# Signing: a throwaway self-signed certificate, then the signer's own check.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessit test" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
+check "the packed launcher is signed" \
+  osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -in "$work/packed.exe" -out "$work/Tessit.exe"
+check "the signature verifies" osslsigncode verify -CAfile "$work/cert.pem" -in "$work/Tessit.exe"
+
+muicache='HKCU\Software\Classes\Local Settings\Software\Microsoft\Windows\Shell\MuiCache'
+wine reg add "$muicache" /v "${temp_folder}QIRA_t.exe" /t REG_SZ /d "QIRA" /f >/dev/null 2>&1
+rm -f "$temp_unix/tessit-journal.txt"
+
+journal=$temp_unix/tessit-journal.txt
+tab=$'\t'
+
+# A full run with every option; "DEBUG" inside the model name still asks for
+# the log box.
+run_launcher "$work/Tessit.exe" "$work/trace.txt" -diagnosis -OEM:12 "-NAME:Model DEBUG"
+log_box=$(read_box)
+wait "$launcher_pid"; status=$?
+check "a full run exits with 0" equal "$status" 0
+
+for entry in mDNSResponder.exe QIRA_t.exe Viewer.ocx installer-exit-code.txt docs/readme.txt; do
+  check "$entry is extracted intact" cmp -s "$stage/$entry" "$temp_unix/$entry"
+done
+check "the sub-folder docs was made" test -d "$temp_unix/docs"
+
+# Wait (bounded) for the main tool and the control registration: neither is awaited.
+for _ in $(seq 100); do
+  grep -q '^main folder' "$journal" 2>/dev/null && grep -q '^register' "$journal" 2>/dev/null && break
+  sleep 0.1
+done
+check "the installer ran with its quoted path and -install" \
+  contains "$journal" "installer start${tab}\"${temp_folder}mDNSResponder.exe\" -install"
+order=$(cut -f1 "$journal" | tr '\n' ',')
+check "the installer finished before the control and the main tool started" \
+  bash -c '[[ "$1" == "installer start,installer end,"* ]]' _ "$order"
+check "the control was registered through regsvr32" contains "$journal" "register${tab}${temp_folder}Viewer.ocx"
+check "the main tool got its parameter line" \
+  contains "$journal" "QIRA_t.exe\" 1${tab}12${tab}Model DEBUG${tab}"
+check "the main tool runs in the temporary folder" contains "$journal" "main folder${tab}${temp_windows}"
+
+oem=$(wine reg query 'HKCU\Software\QIRA\QIRA\UI' /v OEM 2>/dev/null | tr -d '\r' | awk '/OEM/ {print $3}')
+check "the profile holds the package's OEM number, not the override" equal "$oem" 0x2f
+check "the MuiCache value is gone" \
+  bash -c '! wine reg query "$1" /v "$2" >/dev/null 2>&1' _ "$muicache" "${temp_folder}QIRA_t.exe"
+
+banner_app=$(printf '&%.0s' $(seq 23))Tessit$(printf '&%.0s' $(seq 27))
+banner_dlg=$(printf '&%.0s' $(seq 23))TessitDlg$(printf '&%.0s' $(seq 27))
+stars=$(printf '*%.0s' $(seq 53))
+expected_trace=$(printf '%s\n' \
+  "$banner_app\\n" 'oemChecker:12\n' 'setOemId!!!!!!!!!!!!!\n' 'Start TessitDlg\n' \
+  '~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n' 'zipFile Closed...\n' "$stars\\n" 'setOriginalOemId\n' \
+  'SELECTED\n' 'Selected Model Name...\n' "$banner_dlg\\n" '1\t12\tModel DEBUG\t' '\n' 'Year~')
+check "the trace lines come in order" equal "$(trace_lines "$work/trace.txt")" "$expected_trace"
+
+expected_log="Tessit|Module : $(wine winepath -w "$work/Tessit.exe" 2>/dev/null | tr -d '\r')\\n"
+check "the DEBUG box shows the log" bash -c '[[ "$1" == "$2"* ]]' _ "$log_box" "$expected_log"
+for line in 'Count : 5\n' "Temp Path : $temp_folder\\n" 'OEM : 47\n' 'make folder: [docs]\n' \
+            "Register : ${temp_folder}Viewer.ocx\\n" "Execute : ${temp_folder}QIRA_t.exe\\n"; do
+  check "the log box has the line ${line%\\n}" bash -c '[[ "$1" == *"$2"* ]]' _ "$log_box" "$line"
+done
+
+# Without an override the package's number reaches the main tool.
+rm -f "$journal"
+run_launcher "$work/Tessit.exe" "$work/trace-plain.txt"
+wait "$launcher_pid"; status=$?
+check "a run without options exits with 0" equal "$status" 0
+for _ in $(seq 100); do grep -q '^main start' "$journal" 2>/dev/null && break; sleep 0.1; done
+check "without options the package's number is passed" contains "$journal" "QIRA_t.exe\" 0${tab}47${tab}"
+check "without options the trace says ORIGINAL" contains "$work/trace-plain.txt" '"ORIGINAL\n"'
+
+# A second instance while the first one's window is up.
+echo "0 6000" > "$stage/installer-exit-code.txt"
+check "a launcher with a slow installer is packed" pack "$work/slow.exe" 5
+echo "7 1500" > "$stage/installer-exit-code.txt"
+run_launcher "$work/slow.exe" "$work/trace-first.txt"
+first_pid=$launcher_pid
+for _ in $(seq 100); do grep -q '^installer start' "$journal" 2>/dev/null && break; sleep 0.1; done
+rm -f "$journal"
+run_launcher "$work/slow.exe" "$work/trace-second.txt"
+second_box=$(read_box)
+wait "$launcher_pid"; second_status=$?
+wait "$first_pid"; first_status=$?
+check "a second instance is told another one runs" equal "$second_box" "QIRA|Already running..."
+check "a second instance exits with 2" equal "$second_status" 2
+check "the first instance still finishes" equal "$first_status" 0
+
+# Packages the launcher must refuse, each with its box and exit code 1.
+refused() { # refused EXE EXPECTED_BOX
+  run_launcher "$1" "$work/trace-refused.txt"
+  local box; box=$(read_box)
+  wait "$launcher_pid"; local status=$?
+  check "$(basename "$1") is refused with its message" equal "$box" "$2"
+  check "$(basename "$1") exits with 1" equal "$status" 1
+}
+cp "$launcher" "$work/empty.exe"
+refused "$work/empty.exe" "empty|[1]Can not open $(wine winepath -w "$work/empty.exe" 2>/dev/null | tr -d '\r') file!!!"
+cp "$work/packed.exe" "$work/shortened.exe"
+truncate -s -100 "$work/shortened.exe"
+refused "$work/shortened.exe" "shortened|[3]Can not open $(wine winepath -w "$work/shortened.exe" 2>/dev/null | tr -d '\r') file!!!"
+
+# A target that cannot take its bytes: the entry is damaged, nothing is run.
+rm -f "$journal" "$temp_unix/installer-exit-code.txt"
+ln -s /dev/full "$temp_unix/installer-exit-code.txt"
+cp "$work/packed.exe" "$work/damaged.exe"
+refused "$work/damaged.exe" "damaged|Can not write ${temp_folder}installer-exit-code.txt file!!!"
+rm -f "$temp_unix/installer-exit-code.txt"
+check "nothing is started after a damaged entry" test ! -e "$journal"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
