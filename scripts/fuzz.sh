@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and runs one of them.
+#
+#   scripts/fuzz.sh TARGET [SECONDS]     e.g. scripts/fuzz.sh FormatFuzzer 1200
+#
+# New inputs go to build/fuzz/corpus/<target>; the seeds kept in the
+# repository (fuzz/corpus/<name>) are read, never written.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+target=${1:?fuzz target name}
+seconds=${2:-60}
+build="$root/build/fuzz"
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTESSIT_FUZZ=ON -DBUILD_TESTING=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target "$target" -j "${TESSIT_JOBS:-2}"
+
+seeds="$root/fuzz/corpus/$(echo "$target" | sed 's/Fuzzer$//' | tr '[:upper:]' '[:lower:]')"
+corpus="$build/corpus/$target"
+mkdir -p "$corpus"
+"$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "$seeds"
