@@ -1,0 +1,182 @@
+#include "app/TessitDlg.h"
+
+#include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxPath.h"
+
+#include <string>
+
+namespace Tessit {
+
+using namespace Kavo;
+
+namespace {
+
+const char16_t kSourceName[] = u"TessitDlg";
+constexpr unsigned kStartTimerId = 100;
+constexpr unsigned kStartTimerPeriodMilliseconds = 20;
+
+const char16_t kInstallerFileName[] = u"mDNSResponder.exe";
+const char16_t kMainToolFileName[] = u"QIRA_t.exe";
+const char16_t kProfileSection[] = u"UI";
+const char16_t kProfileEntry[] = u"OEM";
+const char16_t kMuiCachePath[] = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
+const char16_t kControlExtension[] = u"ocx";
+const char16_t kRegistrationTool[] = u"regsvr32";
+
+} // namespace
+
+KxString TraceBanner(const char16_t* sourceName)
+{
+    return KxString(std::u16string(23, u'&').c_str()) + sourceName + std::u16string(27, u'&').c_str() + u"\n";
+}
+
+CTessitDlg::CTessitDlg(Platform& platform) : m_hIcon(platform.loadApplicationIcon()), m_platform(platform) {}
+
+CTessitDlg::~CTessitDlg() = default;
+
+int CTessitDlg::DoModal() { return m_platform.runModalDialog(*this); }
+
+bool CTessitDlg::OnInitDialog(DialogHost& host)
+{
+    m_platform.debugOutput(KxString(u"Start ") + kSourceName + u"\n");
+    host.setIcon(m_hIcon, true);
+    host.setIcon(m_hIcon, false);
+    host.setWindowText(u"QIRA");
+    host.setTimer(kStartTimerId, kStartTimerPeriodMilliseconds);
+    return true;
+}
+
+// Runs once: the timer is stopped before the sequence starts.
+void CTessitDlg::OnTimer(DialogHost& host, unsigned id)
+{
+    host.killTimer(id);
+    RunSequence();
+    if (m_debug)
+        m_platform.messageBox(m_log, m_platform.applicationName(), MessageBoxKind::Information);
+    host.defaultHandling();
+    host.endDialog(kDialogOk);
+}
+
+void CTessitDlg::OnPaint(DialogHost& host)
+{
+    if (!host.isIconic()) {
+        host.defaultPaint();
+        return;
+    }
+    host.eraseIconBackground();
+    int clientWidth = 0, clientHeight = 0, iconWidth = 0, iconHeight = 0;
+    host.clientSize(clientWidth, clientHeight);
+    host.iconSize(iconWidth, iconHeight);
+    host.drawIcon((clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2, m_hIcon);
+}
+
+IconHandle CTessitDlg::OnQueryDragIcon() { return m_hIcon; }
+
+// Only opening the package reports to the user; after that every step runs,
+// unless an entry came out damaged: nothing is then installed, registered or
+// started from the damaged files.
+void CTessitDlg::RunSequence()
+{
+    KxFile packageFile;
+    PackageHeader header;
+    const OpenResult package = OpenPackage(m_platform, m_platform.executablePath(), m_log, packageFile, header);
+    if (package.outcome == OpenOutcome::Failed)
+        ShowError(package.message);
+    if (package.outcome != OpenOutcome::Opened)
+        return;
+
+    const ExtractionReport extraction = ExtractEntries(m_platform, packageFile, header, package.tempFolder, m_log);
+    if (extraction.damaged()) {
+        KxString message;
+        message.format(u"Can not write %@ file!!!", &extraction.firstDamagedTarget);
+        ShowError(message);
+        return;
+    }
+
+    RunServiceInstaller(package.tempFolder);
+    RecordPackageOemId(header.oemId);
+    RemoveMuiCacheEntry(package.tempFolder);
+    RegisterControls(package.tempFolder, header);
+    LaunchMainTool(package.tempFolder + kMainToolFileName, package.tempFolder);
+}
+
+// The program path is quoted: unquoted, a program planted at a blank-separated
+// prefix of the temporary folder's path would run instead, with this
+// launcher's rights.
+int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder)
+{
+    m_platform.debugOutput(KxString(std::u16string(53, u'*').c_str()) + u"\n");
+    KxString commandLine;
+    commandLine.format(u"\"%@%S\" -install", &tempFolder, kInstallerFileName);
+    const std::optional<uint32_t> exitCode = m_platform.runHiddenAndWait(commandLine);
+    return exitCode ? static_cast<int32_t>(*exitCode) : -1;
+}
+
+// The profile keeps the package's own number; an override is never stored.
+void CTessitDlg::RecordPackageOemId(int32_t oemId)
+{
+    m_packageOemId = oemId;
+    m_platform.writeProfileInt(kProfileSection, kProfileEntry, m_packageOemId);
+    m_platform.debugOutput(u"setOriginalOemId\n");
+}
+
+// Drops the shell's cached display name of the main tool, so it shows the
+// name of the version just extracted.
+void CTessitDlg::RemoveMuiCacheEntry(const KxString& tempFolder)
+{
+    const KxString valueName = tempFolder + kMainToolFileName;
+    const std::unique_ptr<RegistryKey> cache = m_platform.openCurrentUserKey(kMuiCachePath);
+    if (!cache)
+        return;
+    if (cache->queryValue(valueName) != kErrorFileNotFound)
+        cache->deleteValue(valueName);
+}
+
+// Every entry of the table counts, also one that was not written, except a
+// name that would leave the temporary folder.
+void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeader& header)
+{
+    const KxString registrationTool = m_platform.systemToolPath(kRegistrationTool);
+    for (int32_t index = 0; index < header.count; ++index) {
+        const KxString name = header.name(index);
+        if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || isUnsafeEntryName(name))
+            continue;
+        const KxString path = tempFolder + name;
+        m_log.appendFormat(u"Register : %@\n", &path);
+        KxString parameters;
+        parameters.format(u"/s \"%@\"", &path);
+        m_platform.shellOpen(registrationTool, parameters, KxString(), kShowHidden);
+    }
+}
+
+// The parameter line: diagnosis, OEM number and, when given, the model name,
+// each followed by a tab, unquoted.
+void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder)
+{
+    m_log.appendFormat(u"Execute : %@\n", &mainToolPath);
+    KxString parameters;
+    parameters.appendFormat(m_diagnosis ? u"1\t" : u"0\t");
+    if (m_oemId != -1) {
+        m_platform.debugOutput(u"SELECTED\n");
+        parameters.appendFormat(u"%d\t", m_oemId);
+    } else {
+        m_platform.debugOutput(u"ORIGINAL\n");
+        parameters.appendFormat(u"%d\t", m_packageOemId);
+    }
+    if (m_modelName.length() != 0) {
+        m_platform.debugOutput(u"Selected Model Name...\n");
+        parameters.appendFormat(u"%@\t", &m_modelName);
+    }
+    m_platform.debugOutput(TraceBanner(kSourceName));
+    m_platform.debugOutput(parameters);
+    m_platform.debugOutput(u"\n");
+    m_platform.shellOpen(mainToolPath, parameters, tempFolder, kShowDefault);
+    m_mainToolStarted = true;
+}
+
+void CTessitDlg::ShowError(const KxString& message)
+{
+    m_platform.messageBox(message, m_platform.applicationName(), MessageBoxKind::Error);
+}
+
+} // namespace Tessit

@@ -1,0 +1,25 @@
+#ifndef TESSIT_PLATFORM_UNIX_INIPROFILE_H
+#define TESSIT_PLATFORM_UNIX_INIPROFILE_H
+
+#include <cstdint>
+#include <string>
+
+namespace Tessit {
+
+// The configuration file Qt's QSettings keeps for an organisation and an
+// application: <config home>/<organisation>/<application>.conf, where the
+// config home is $XDG_CONFIG_HOME when it is absolute, else ~/.config.
+// Empty when no home folder is known.
+std::string profileFilePath(const std::string& organisation, const std::string& application);
+
+// Sets `entry` in [section] of the INI file at `path` to `value`, keeping
+// every other section and entry. The new file replaces the old one in one
+// rename, so a reader sees either; missing folders are made private to the
+// user. A file that does not parse as INI is left alone. False when nothing
+// was written.
+bool writeProfileInt(const std::string& path, const std::string& section, const std::string& entry,
+                     int32_t value);
+
+} // namespace Tessit
+
+#endif

@@ -1,0 +1,51 @@
+#include "platform/Windows/Win32Registry.h"
+
+#include <windows.h>
+
+namespace Tessit {
+
+namespace {
+
+LPCWSTR wide(const KxString& text) { return reinterpret_cast<LPCWSTR>(text.c_str()); }
+
+class Win32RegistryKey : public RegistryKey {
+public:
+    explicit Win32RegistryKey(HKEY key) : m_key(key) {}
+    ~Win32RegistryKey() override { RegCloseKey(m_key); }
+    Win32RegistryKey(const Win32RegistryKey&) = delete;
+    Win32RegistryKey& operator=(const Win32RegistryKey&) = delete;
+
+    long queryValue(const KxString& name) override
+    {
+        return RegQueryValueExW(m_key, wide(name), nullptr, nullptr, nullptr, nullptr);
+    }
+    long deleteValue(const KxString& name) override { return RegDeleteValueW(m_key, wide(name)); }
+
+private:
+    HKEY m_key;
+};
+
+} // namespace
+
+std::unique_ptr<RegistryKey> openCurrentUserRegistryKey(const KxString& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(path), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return std::make_unique<Win32RegistryKey>(key);
+}
+
+bool writeCurrentUserDword(const KxString& path, const KxString& entry, int32_t value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, wide(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE | KEY_READ, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const DWORD data = static_cast<DWORD>(value);
+    const LONG result = RegSetValueExW(key, wide(entry), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                       sizeof(data));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+} // namespace Tessit
