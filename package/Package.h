@@ -29,24 +29,54 @@ struct PackageHeader {
     int32_t count = 0;
     std::vector<int32_t> sizes;
     std::vector<NameSlot> names;
+    // Whether entries named like the launcher have their bytes in the data
+    // area (they are passed over) or are not stored there at all.
+    bool launcherEntriesCarryData = false;
 
-    // Entry `index`'s name: its slot up to the first U+0000.
+    // Entry `index`'s name: its slot up to the first U+0000, never beyond it.
     KxString name(int32_t index) const;
 };
 
+// The launcher's own file name; entries named so are never written.
+extern const char16_t* const kLauncherFileName;
+
+// Where the locator found the package's parts in the file.
+struct PackageLocation {
+    uint64_t fileLength = 0;
+    uint32_t certificateOffset = 0; // as the security directory records it
+    uint32_t certificateSize = 0;   // C: the table ends at the end of the file
+    int32_t padding = 0;            // P: bytes between the footer and the table
+    uint32_t headerOffset = 0;      // H
+};
+
 enum class OpenOutcome { Opened, Failed, Stopped };
+
+// Why the package did not open, for tools that explain it in their own words.
+enum class OpenProblem {
+    None,
+    ExecutableNotFound,
+    TooShort,          // 4 bytes or less
+    CannotOpen,
+    NoFooter,          // no magic before the padding and certificate table
+    NoTempFolder,
+    CountOutOfRange,
+    Inconsistent,      // parts that do not add up to the file
+};
 
 // What finding the package gave: on Opened the package file stands at the
 // first byte of the data area; on Failed `message` is the text to show.
 struct OpenResult {
     OpenOutcome outcome = OpenOutcome::Stopped;
+    OpenProblem problem = OpenProblem::None;
     KxString message;
     KxString tempFolder;
+    PackageLocation location; // filled as far as the locator got
 };
 
 // Finds the package inside the executable at `executablePath`, reads its
 // header into `header` and leaves `packageFile` open at the data area.
-// Appends its log lines to `log`.
+// Appends its log lines to `log`. A package whose parts do not add up to
+// the file is refused before anything is written.
 OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath, KxString& log,
                        Kavo::KxFile& packageFile, PackageHeader& header);
 
@@ -71,7 +101,7 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, Kavo::KxFile& package
                                 const KxString& targetFolder, KxString& log);
 
 // True for a name that must not be written: it begins with a separator,
-// holds a drive mark, or has a '..' level.
+// holds a drive mark, or has a level of dots that Windows reads as '..'.
 bool isUnsafeEntryName(const KxString& name);
 
 } // namespace Tessit

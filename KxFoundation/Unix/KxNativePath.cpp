@@ -51,10 +51,9 @@ std::u16string utf16Units(const std::wstring& points)
 
 } // namespace
 
-// Text that cannot be encoded gives the empty path, which names nothing.
-std::string _kx_native_path(const KxString& path)
+std::string _kx_utf8_text(const KxString& text)
 {
-    const std::wstring points = codePoints(path);
+    const std::wstring points = codePoints(text);
     std::string narrow(points.size() * 4, '\0');
     {
         std::lock_guard<std::recursive_mutex> lock(_kx_conversion_mutex());
@@ -67,6 +66,13 @@ std::string _kx_native_path(const KxString& path)
             return std::string();
         narrow.resize(size_t(nextByte - narrow.data()));
     }
+    return narrow;
+}
+
+// Text that cannot be encoded gives the empty path, which names nothing.
+std::string _kx_native_path(const KxString& path)
+{
+    std::string narrow = _kx_utf8_text(path);
     std::replace(narrow.begin(), narrow.end(), '\\', '/');
     return narrow;
 }

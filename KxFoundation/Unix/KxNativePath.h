@@ -7,6 +7,9 @@ namespace Kavo {
 
 class KxString;
 
+// Text as UTF-8, surrogate pairs joined; empty when it cannot be encoded.
+std::string _kx_utf8_text(const KxString& text);
+
 // A path as the system takes it: UTF-8, with every '\' as '/' (packaged
 // names separate folder levels with '\', and here that is what they mean).
 std::string _kx_native_path(const KxString& path);

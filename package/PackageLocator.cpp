@@ -1,0 +1,194 @@
+#include "package/PackageFormat.h"
+#include "package/PeImage.h"
+
+#include "KxFoundation/KxFile.h"
+
+#include <array>
+
+namespace Tessit {
+
+using Kavo::KxFile;
+
+namespace {
+
+constexpr int kFromStart = 0;
+constexpr int kFromEnd = 2;
+
+bool readExactly(KxFile& file, void* buffer, uint32_t count) { return file.read(buffer, count) == int32_t(count); }
+
+bool readValue(KxFile& file, uint32_t& value)
+{
+    uint8_t bytes[4] = {};
+    if (!readExactly(file, bytes, sizeof bytes))
+        return false;
+    value = readLittleEndian32(bytes);
+    return true;
+}
+
+class Locator {
+public:
+    Locator(PackagePlatform& platform, const KxString& executablePath, KxString& log, KxFile& packageFile,
+            PackageHeader& header)
+        : m_platform(platform), m_executablePath(executablePath), m_log(log), m_file(packageFile), m_header(header)
+    {
+    }
+
+    OpenResult open();
+
+private:
+    OpenResult& stop(OpenProblem problem)
+    {
+        m_result.problem = problem;
+        return m_result;
+    }
+    OpenResult& fail(OpenProblem problem, const char16_t* format)
+    {
+        m_result.outcome = OpenOutcome::Failed;
+        m_result.message.format(format, &m_executablePath);
+        return stop(problem);
+    }
+    // The package file is closed at once when its parts do not add up.
+    OpenResult& refuse()
+    {
+        m_file.close();
+        return fail(OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!");
+    }
+
+    void readCertificateTableAndPadding();
+    void findPadding();
+    bool readHeaderTable();
+
+    PackagePlatform& m_platform;
+    const KxString& m_executablePath;
+    KxString& m_log;
+    KxFile& m_file;
+    PackageHeader& m_header;
+    OpenResult m_result;
+};
+
+OpenResult Locator::open()
+{
+    m_platform.debugOutput(u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n");
+    const std::optional<FoundFile> found = m_platform.findFile(m_executablePath);
+    if (!found)
+        return fail(OpenProblem::ExecutableNotFound, u"Can not find %@ file!!!");
+    m_log.appendFormat(u"Module : %@\n", &m_executablePath);
+    PackageLocation& location = m_result.location;
+    location.fileLength = found->length;
+    // The whole 64-bit length counts: a package may pass 4 GiB.
+    if (location.fileLength <= 4)
+        return stop(OpenProblem::TooShort);
+    if (!m_file.open(found->fullPath, false))
+        return fail(OpenProblem::CannotOpen, u"[2]Can not open %@ file!!!");
+
+    readCertificateTableAndPadding();
+
+    uint32_t magic = 0;
+    const int64_t footerFromEnd = int64_t(kFooterBytes) + location.padding + location.certificateSize;
+    if (!m_file.seek(-footerFromEnd, kFromEnd) || !readValue(m_file, magic) || magic != PACKAGE_MAGIC) {
+        m_file.close();
+        m_platform.debugOutput(u"zipFile Closed...\n");
+        return fail(OpenProblem::NoFooter, u"[1]Can not open %@ file!!!");
+    }
+    if (!readValue(m_file, location.headerOffset))
+        return refuse();
+
+    const KxString tempFolder = m_platform.tempFolder();
+    m_log.appendFormat(u"Temp Path : %@\n", &tempFolder);
+    if (tempFolder.length() == 0) {
+        m_file.close();
+        m_result.outcome = OpenOutcome::Failed;
+        m_result.message = u"Can not find temp folder!!!";
+        return stop(OpenProblem::NoTempFolder);
+    }
+
+    uint32_t oemId = 0;
+    uint32_t count = 0;
+    if (!m_file.seek(location.headerOffset, kFromStart) || !readValue(m_file, oemId))
+        return refuse();
+    m_header.oemId = int32_t(oemId);
+    m_log.appendFormat(u"OEM : %d\n", m_header.oemId);
+    if (!readValue(m_file, count))
+        return refuse();
+    m_header.count = int32_t(count);
+    m_log.appendFormat(u"Count : %d\n", m_header.count);
+    if (m_header.count < 1 || m_header.count > kMaxEntries)
+        return stop(OpenProblem::CountOutOfRange);
+
+    if (!readHeaderTable())
+        return refuse();
+    const std::optional<bool> carryData = launcherEntriesCarryData(m_header, location);
+    if (!carryData)
+        return refuse();
+    m_header.launcherEntriesCarryData = *carryData;
+    m_result.outcome = OpenOutcome::Opened;
+    m_result.tempFolder = tempFolder;
+    return m_result;
+}
+
+// Headers that cannot be looked at count as a file without a certificate
+// table, and without padding.
+void Locator::readCertificateTableAndPadding()
+{
+    const std::unique_ptr<FileView> view = m_platform.viewFile(m_executablePath);
+    if (!view)
+        return;
+    const std::optional<SecurityDirectory> directory = readSecurityDirectory(view->data(), view->size());
+    if (directory && directory->isSigned()) {
+        m_result.location.certificateOffset = directory->tableOffset;
+        m_result.location.certificateSize = directory->tableSize;
+    }
+    m_log.appendFormat(u"codeSignSize: [%x, %d]\n", m_result.location.certificateOffset,
+                       int32_t(m_result.location.certificateSize));
+    findPadding();
+}
+
+// The signer pads the file to 8 bytes before its table: the footer's magic
+// lies at the earliest position of the 16 bytes before the table where it
+// fits. A file too short for the window has no padding.
+void Locator::findPadding()
+{
+    std::array<uint8_t, kPaddingWindowBytes> window{};
+    const int64_t windowFromEnd = int64_t(kPaddingWindowBytes) + m_result.location.certificateSize;
+    if (!m_file.seek(-windowFromEnd, kFromEnd))
+        return;
+    m_file.read(window.data(), kPaddingWindowBytes);
+    for (uint32_t position = 0; position <= kLastMagicPosition; ++position) {
+        if (readLittleEndian32(window.data() + position) == PACKAGE_MAGIC) {
+            m_result.location.padding = int32_t(kFooterBytes) - int32_t(position);
+            m_log.appendFormat(u"padding size: [%d]\n", m_result.location.padding);
+            return;
+        }
+    }
+}
+
+// Sizes first, then the name slots, each in one read.
+bool Locator::readHeaderTable()
+{
+    const size_t count = size_t(m_header.count);
+    std::vector<uint8_t> sizes(count * 4);
+    std::vector<uint8_t> names(count * kNameSlotBytes);
+    if (!readExactly(m_file, sizes.data(), uint32_t(sizes.size())) ||
+        !readExactly(m_file, names.data(), uint32_t(names.size())))
+        return false;
+    m_header.sizes.resize(count);
+    m_header.names.resize(count);
+    for (size_t entry = 0; entry < count; ++entry) {
+        m_header.sizes[entry] = int32_t(readLittleEndian32(&sizes[entry * 4]));
+        for (size_t unit = 0; unit < kNameSlotUnits; ++unit) {
+            const uint8_t* bytes = &names[entry * kNameSlotBytes + unit * 2];
+            m_header.names[entry][unit] = char16_t(bytes[0] | bytes[1] << 8);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath, KxString& log,
+                       KxFile& packageFile, PackageHeader& header)
+{
+    return Locator(platform, executablePath, log, packageFile, header).open();
+}
+
+} // namespace Tessit

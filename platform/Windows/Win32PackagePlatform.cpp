@@ -1,0 +1,107 @@
+#include "platform/Windows/Win32PackagePlatform.h"
+
+#include "KxFoundation/KxPath.h"
+#include "KxFoundation/Windows/KxNativePath.h"
+
+#include <windows.h>
+
+namespace Tessit {
+
+namespace {
+
+constexpr DWORD kTempPathUnits = MAX_PATH;
+
+class Handle {
+public:
+    explicit Handle(HANDLE value) : m_value(value) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle()
+    {
+        if (isValid())
+            CloseHandle(m_value);
+    }
+    bool isValid() const { return m_value != nullptr && m_value != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_value; }
+
+private:
+    HANDLE m_value;
+};
+
+// The whole file, mapped read-only; the mapping and the file are released
+// with the view.
+class MappedView : public FileView {
+public:
+    MappedView(const void* base, uint64_t size) : m_base(base), m_size(size) {}
+    ~MappedView() override { UnmapViewOfFile(m_base); }
+    const uint8_t* data() const override { return static_cast<const uint8_t*>(m_base); }
+    uint64_t size() const override { return m_size; }
+
+private:
+    const void* m_base;
+    uint64_t m_size;
+};
+
+uint64_t combined(DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; }
+
+} // namespace
+
+
+// As the framework's file-find reports it: the folder part of the searched
+// path followed by the found name.
+std::optional<FoundFile> Win32PackagePlatform::findFile(const KxString& path)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(Kavo::_kx_native_path(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    FindClose(search);
+    KxString folder(path);
+    Kavo::removeLastPathComponent(folder);
+    const KxString name(found.cFileName);
+    KxString fullPath = name;
+    if (folder.length() != path.length()) {
+        const char16_t last = folder.c_str()[folder.length() - 1];
+        fullPath = (last == u'\\' || last == u'/') ? folder + name : folder + u"\\" + name;
+    }
+    return FoundFile{fullPath, combined(found.nFileSizeHigh, found.nFileSizeLow)};
+}
+
+// A mapping that cannot be made leaves the headers unknown: the caller then
+// treats the file as having no certificate table.
+std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
+{
+    const Handle file(CreateFileW(Kavo::_kx_native_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isValid())
+        return nullptr;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart == 0)
+        return nullptr;
+    const Handle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.isValid())
+        return nullptr;
+    const void* base = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    if (!base)
+        return nullptr;
+    return std::make_unique<MappedView>(base, uint64_t(size.QuadPart));
+}
+
+// A path that does not fit leaves the buffer empty.
+KxString Win32PackagePlatform::tempFolder()
+{
+    wchar_t buffer[kTempPathUnits] = {};
+    const DWORD length = GetTempPathW(kTempPathUnits, buffer);
+    if (length == 0 || length >= kTempPathUnits)
+        return KxString();
+    return KxString(buffer);
+}
+
+void Win32PackagePlatform::debugOutput(const KxString& text)
+{
+    OutputDebugStringW(Kavo::_kx_native_path(text).c_str());
+}
+
+std::unique_ptr<PackagePlatform> createNativePackagePlatform() { return std::make_unique<Win32PackagePlatform>(); }
+
+} // namespace Tessit

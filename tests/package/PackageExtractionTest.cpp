@@ -1,0 +1,166 @@
+#include "KxTestPrinting.h"
+#include "PackageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace Tessit;
+using Kavo::KxString;
+
+namespace {
+
+using Outcomes = std::vector<EntryOutcome>;
+
+// Opens a package of `entries` and extracts it; the run keeps the results.
+ExtractionReport extractEntries(PackageRun& run, std::vector<FixtureEntry> entries)
+{
+    PackageSpec spec;
+    spec.entries = std::move(entries);
+    const OpenResult result = run.open(buildPackage(spec));
+    EXPECT_EQ(result.outcome, OpenOutcome::Opened);
+    run.log = KxString();
+    return run.extract();
+}
+
+std::string patterned(size_t size, char seed)
+{
+    std::string bytes(size, '\0');
+    for (size_t index = 0; index < size; ++index)
+        bytes[index] = char(seed + index * 7 + index / 251);
+    return bytes;
+}
+
+} // namespace
+
+TEST(PackageExtraction, WritesEachEntryAndLogsIt)
+{
+    PackageRun run;
+    const ExtractionReport report =
+        extractEntries(run, {{u"QIRA_t.exe", patterned(1000, 'q'), {}, true}, {u"docs\\a.txt", "twenty bytes of text", {}, true}});
+    const KxString& temp = run.platform.temporaryFolder;
+    EXPECT_EQ(run.log, KxString(u"File01 : ") + temp + u"QIRA_t.exe(1000)\nmake folder: [docs]\nFile02 : " + temp +
+                           u"docs\\a.txt(20)\n");
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written}));
+    EXPECT_FALSE(report.damaged());
+    EXPECT_EQ(run.extracted(u"QIRA_t.exe"), patterned(1000, 'q'));
+    EXPECT_EQ(run.extracted(u"docs/a.txt"), "twenty bytes of text");
+    EXPECT_FALSE(run.file.isOpen());
+    EXPECT_EQ(run.platform.debugLines.back(), KxString(u"zipFile Closed...\n"));
+}
+
+// Sizes around the copy block: each entry still gets exactly its bytes.
+TEST(PackageExtraction, CopiesAcrossBlockBoundaries)
+{
+    PackageRun run;
+    const std::vector<size_t> sizes{0, 1, COPY_CHUNK_SIZE - 1, COPY_CHUNK_SIZE, COPY_CHUNK_SIZE + 1, 3 * COPY_CHUNK_SIZE + 17};
+    std::vector<FixtureEntry> entries;
+    for (size_t index = 0; index < sizes.size(); ++index)
+        entries.push_back({u"e" + std::u16string(1, char16_t(u'0' + index)), patterned(sizes[index], char(index)), {}, true});
+    const ExtractionReport report = extractEntries(run, entries);
+    for (size_t index = 0; index < sizes.size(); ++index) {
+        EXPECT_EQ(report.entries[index], EntryOutcome::Written) << sizes[index];
+        EXPECT_TRUE(run.extracted(entries[index].name) == entries[index].data) << sizes[index];
+    }
+}
+
+TEST(PackageExtraction, OverwritesAndTheLaterOfTwoEqualNamesWins)
+{
+    PackageRun run;
+    run.folder.writeFile(u"temp/kept.txt", std::string(5000, 'o'));
+    extractEntries(run, {{u"kept.txt", "new", {}, true}, {u"twice.txt", "first", {}, true}, {u"twice.txt", "second", {}, true}});
+    EXPECT_EQ(run.extracted(u"kept.txt"), "new");
+    EXPECT_EQ(run.extracted(u"twice.txt"), "second");
+}
+
+// Only the whole name counts as the launcher's own, in any letter case.
+TEST(PackageExtraction, SkipsTheLauncherItself)
+{
+    PackageRun run;
+    const ExtractionReport report = extractEntries(
+        run, {{u"tessit.EXE", "self", {}, true}, {u"tools\\Tessit.exe", "tool", {}, true}, {u"z.txt", "z", {}, true}});
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::SkippedLauncher, EntryOutcome::Written, EntryOutcome::Written}));
+    EXPECT_FALSE(std::filesystem::exists(run.folder.at(u"temp/tessit.EXE")));
+    EXPECT_EQ(run.extracted(u"tools/Tessit.exe"), "tool");
+    EXPECT_EQ(run.extracted(u"z.txt"), "z");
+    EXPECT_EQ(run.log.indexOfIgnoreCase(u"File01"), -1);
+}
+
+TEST(PackageExtraction, MakesFoldersOnlyWhereMissing)
+{
+    PackageRun run;
+    std::filesystem::create_directory(run.folder.at(u"temp/have"));
+    const ExtractionReport report = extractEntries(run, {{u"have\\x.txt", "x", {}, true},
+                                                         {u"a\\b\\c.txt", "c", {}, true},
+                                                         {u"s/c.txt", "s", {}, true}});
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written, EntryOutcome::Written}));
+    EXPECT_EQ(run.log.indexOfIgnoreCase(u"make folder: [have]"), -1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(u"make folder: [a\\b]\n"), -1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(u"make folder: [s]\n"), -1);
+    EXPECT_EQ(run.extracted(u"a/b/c.txt"), "c");
+    EXPECT_EQ(run.extracted(u"s/c.txt"), "s");
+}
+
+// A target that cannot be created has its bytes passed over: every later
+// entry still receives exactly its own.
+TEST(PackageExtraction, GoesOnPastTargetsThatCannotBeCreated)
+{
+    PackageRun run;
+    std::filesystem::create_directories(run.folder.at(u"temp/busy.txt/inside"));
+    const ExtractionReport report = extractEntries(run, {{u"", "nameless", {}, true},
+                                                         {u"busy.txt", "blocked", {}, true},
+                                                         {u"a/b/c.txt", "two slash levels", {}, true},
+                                                         {u"last.txt", "last", {}, true}});
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::NotCreated, EntryOutcome::NotCreated, EntryOutcome::NotCreated,
+                                        EntryOutcome::Written}));
+    EXPECT_EQ(run.extracted(u"last.txt"), "last");
+    EXPECT_FALSE(std::filesystem::exists(run.folder.at(u"temp/a")));
+    EXPECT_FALSE(report.damaged());
+}
+
+// Names that would climb out of the target folder or name another drive are
+// passed over; the run writes nothing outside the folder.
+TEST(PackageExtraction, NeverWritesOutsideTheTargetFolder)
+{
+    for (const char16_t* name : {u"\\rooted.txt", u"/rooted.txt", u"C:\\drive.txt", u"C:drive.txt",
+                                 u"..\\up.txt", u"../up.txt", u"a\\..\\..\\up.txt", u"a/../../up.txt",
+                                 u"...\\up.txt", u".. \\up.txt", u"a\\..", u"stream:name"}) {
+        PackageRun run;
+        const ExtractionReport report =
+            extractEntries(run, {{name, "escaped", {}, true}, {u"inside.txt", "inside", {}, true}});
+        EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::SkippedUnsafe, EntryOutcome::Written}))
+            << testing::PrintToString(KxString(name));
+        EXPECT_EQ(run.log.indexOfIgnoreCase(KxString(u"skip unsafe name: [") + name + u"]\n"), 0);
+        EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"temp", std::filesystem::path("temp") / "inside.txt"}))
+            << testing::PrintToString(KxString(name));
+        EXPECT_EQ(run.extracted(u"inside.txt"), "inside");
+    }
+}
+
+TEST(PackageExtraction, SafeNamesAreNotMistakenForUnsafeOnes)
+{
+    for (const char16_t* name : {u"a.txt", u"docs\\a.txt", u"a/b.txt", u"..a", u"a..", u"a..b\\c", u".profile",
+                                 u"dir.\\x", u"a\\.\\b"})
+        EXPECT_FALSE(isUnsafeEntryName(name)) << testing::PrintToString(KxString(name));
+}
+
+// A package that comes up short while it is copied marks the entry
+// damaged; the report names it so that nothing of it is run.
+TEST(PackageExtraction, MarksEntriesCutShortAsDamaged)
+{
+    PackageRun run;
+    run.folder.writeFile(u"data", "complete" + std::string("abc"));
+    ASSERT_TRUE(run.file.open(run.folder.text(u"data"), false));
+    run.header.count = 3;
+    run.header.sizes = {8, -1, 20};
+    run.header.names.resize(3);
+    for (size_t index = 0; index < 3; ++index)
+        run.header.names[index] = NameSlot{char16_t(u'a' + index)};
+    const ExtractionReport report = run.extract();
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Damaged, EntryOutcome::Damaged}));
+    EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"b");
+    EXPECT_NE(run.log.indexOfIgnoreCase(KxString(u"damaged: [") + run.platform.temporaryFolder + u"c]\n"), -1);
+    EXPECT_EQ(run.extracted(u"a"), "complete");
+    EXPECT_EQ(run.extracted(u"c"), "abc");
+}

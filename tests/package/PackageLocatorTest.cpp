@@ -1,0 +1,258 @@
+#include "KxTestPrinting.h"
+#include "PackageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace Tessit;
+using Kavo::KxString;
+
+namespace {
+
+std::vector<FixtureEntry> twoEntries() { return {{u"QIRA_t.exe", "first data", {}, true}, {u"docs\\a.txt", "xy", {}, true}}; }
+
+struct LauncherImage {
+    const char* label;
+    std::string bytes;
+};
+
+std::vector<LauncherImage> launcherImages()
+{
+    return {{"synthetic PE32", minimalPe(PeKind::Pe32)},
+            {"synthetic PE32+", minimalPe(PeKind::Pe32Plus)},
+            {"cross-built PE32", fileBytes(crossBuiltProgram(u"tiny-pe32.exe"))},
+            {"cross-built PE32+", fileBytes(crossBuiltProgram(u"tiny-pe32plus.exe"))}};
+}
+
+KxString expectedOpenLog(const PackageRun& run, uint32_t certificateOffset, uint32_t certificateSize,
+                         uint32_t padding)
+{
+    KxString log;
+    log.appendFormat(u"Module : %@\n", &run.executable);
+    log.appendFormat(u"codeSignSize: [%x, %d]\n", certificateOffset, certificateSize);
+    log.appendFormat(u"padding size: [%d]\n", padding);
+    log.appendFormat(u"Temp Path : %@\n", &run.platform.temporaryFolder);
+    log.appendFormat(u"OEM : %d\nCount : %d\n", 7, 2);
+    return log;
+}
+
+} // namespace
+
+TEST(PackageLocator, CrossBuiltLaunchersAreRealPeImages)
+{
+    for (const LauncherImage& image : launcherImages()) {
+        ASSERT_GE(image.bytes.size(), 0x200u) << image.label;
+        EXPECT_EQ(image.bytes.substr(0, 2), "MZ") << image.label;
+        EXPECT_EQ(getLittleEndian(image.bytes, securityEntryOffset(image.bytes)), 0u) << image.label;
+    }
+}
+
+// Every launcher kind, unsigned and signed, with every padding a signer may
+// choose: the package opens at its data area and the log tells where the
+// table and the footer were.
+TEST(PackageLocator, FindsThePackageInFrontOfTheCertificateTable)
+{
+    for (const LauncherImage& image : launcherImages()) {
+        for (const uint32_t certificateSize : {0u, 1064u}) {
+            for (uint32_t padding = 0; padding < 8; ++padding) {
+                const std::string where = std::string(image.label) + ", table " + std::to_string(certificateSize) +
+                                          ", padding " + std::to_string(padding);
+                PackageRun run;
+                PackageSpec spec;
+                spec.image = image.bytes;
+                spec.entries = twoEntries();
+                spec.padding = padding;
+                spec.certificateSize = certificateSize;
+                PackageRegions regions;
+                const OpenResult result = run.open(buildPackage(spec, &regions));
+
+                ASSERT_EQ(result.outcome, OpenOutcome::Opened) << where;
+                const uint32_t certificateOffset = certificateSize ? uint32_t(regions.certificate) : 0;
+                EXPECT_EQ(run.log, expectedOpenLog(run, certificateOffset, certificateSize, padding)) << where;
+                EXPECT_EQ(result.tempFolder, run.platform.temporaryFolder) << where;
+                EXPECT_EQ(result.location.headerOffset, regions.header) << where;
+                EXPECT_EQ(run.header.oemId, 7) << where;
+                EXPECT_EQ(run.header.sizes, (std::vector<int32_t>{10, 2})) << where;
+                EXPECT_EQ(run.header.name(1), KxString(u"docs\\a.txt")) << where;
+                char first[5] = {};
+                EXPECT_EQ(run.file.read(first, 5), 5) << where;
+                EXPECT_EQ(std::string(first, 5), "first") << where;
+                EXPECT_EQ(run.platform.debugLines, std::vector<KxString>{u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n"});
+            }
+        }
+    }
+}
+
+TEST(PackageLocator, EntriesNamedLikeTheLauncherMayOrMayNotCarryData)
+{
+    for (const bool stored : {true, false}) {
+        PackageRun run;
+        PackageSpec spec;
+        spec.entries = {{u"TESSIT.exe", "launcher bytes", {}, stored}, {u"after.txt", "after", {}, true}};
+        ASSERT_EQ(run.open(buildPackage(spec)).outcome, OpenOutcome::Opened) << stored;
+        EXPECT_EQ(run.header.launcherEntriesCarryData, stored);
+        const ExtractionReport report = run.extract();
+        EXPECT_EQ(report.entries, (std::vector<EntryOutcome>{EntryOutcome::SkippedLauncher, EntryOutcome::Written}));
+        EXPECT_EQ(run.extracted(u"after.txt"), "after") << stored;
+        EXPECT_FALSE(std::filesystem::exists(run.folder.at(u"temp/TESSIT.exe")));
+    }
+}
+
+// What the run shows for each way the package fails to open; none of them
+// leaves a file or folder behind.
+TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
+{
+    struct Case {
+        const char* label;
+        std::function<std::string(PackageSpec&)> build;
+        OpenOutcome outcome;
+        OpenProblem problem;
+        const char16_t* message; // formatted with the executable's path
+    };
+    const std::vector<Case> cases{
+        {"no package", [](PackageSpec& spec) { return spec.image; }, OpenOutcome::Failed, OpenProblem::NoFooter,
+         u"[1]Can not open %@ file!!!"},
+        {"four bytes", [](PackageSpec&) { return std::string("MZ\0\0", 4); }, OpenOutcome::Stopped,
+         OpenProblem::TooShort, u""},
+        {"count 0", [](PackageSpec& spec) { spec.entries.clear(); return buildPackage(spec); }, OpenOutcome::Stopped,
+         OpenProblem::CountOutOfRange, u""},
+        {"count 31", [](PackageSpec& spec) { spec.recordedCount = 31; return buildPackage(spec); },
+         OpenOutcome::Stopped, OpenProblem::CountOutOfRange, u""},
+        {"count -1", [](PackageSpec& spec) { spec.recordedCount = -1; return buildPackage(spec); },
+         OpenOutcome::Stopped, OpenProblem::CountOutOfRange, u""},
+        {"negative size",
+         [](PackageSpec& spec) {
+             // The sizes still add up to the data area.
+             spec.entries = {{u"a", "", -4, true}, {u"b", "xy", {}, true}, {u"c", "pppp", 8, true}};
+             return buildPackage(spec);
+         },
+         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        {"size past the end",
+         [](PackageSpec& spec) { spec.entries[1].recordedSize = 1 << 20; return buildPackage(spec); },
+         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        {"size short of the footer",
+         [](PackageSpec& spec) { spec.entries[1].recordedSize = 1; return buildPackage(spec); },
+         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        {"name slot without U+0000",
+         [](PackageSpec& spec) { spec.terminateNames = false; return buildPackage(spec); }, OpenOutcome::Failed,
+         OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        {"header offset four bytes late",
+         [](PackageSpec& spec) {
+             PackageRegions regions;
+             std::string file = buildPackage(spec, &regions);
+             putLittleEndian(file, file.size() - 4, uint32_t(regions.header + 4));
+             return file;
+         },
+         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        {"header offset past the end",
+         [](PackageSpec& spec) {
+             std::string file = buildPackage(spec);
+             putLittleEndian(file, file.size() - 4, 0xFFFFFFF0u);
+             return file;
+         },
+         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        // Data bytes that equal the magic earlier in the window win; what
+        // follows them is no header offset that fits.
+        {"magic among the last data bytes",
+         [](PackageSpec& spec) {
+             spec.entries[1].data = std::string("\xD1\x37\xBA\xFE\x01\x00", 6);
+             return buildPackage(spec);
+         },
+         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+        {"certificate table larger than the file",
+         [](PackageSpec& spec) {
+             std::string file = buildPackage(spec);
+             putLittleEndian(file, securityEntryOffset(file), 16);
+             putLittleEndian(file, securityEntryOffset(file) + 4, 1u << 30);
+             return file;
+         },
+         OpenOutcome::Failed, OpenProblem::NoFooter, u"[1]Can not open %@ file!!!"},
+    };
+    for (const Case& c : cases) {
+        PackageRun run;
+        PackageSpec spec;
+        spec.entries = twoEntries();
+        const OpenResult result = run.open(c.build(spec));
+        KxString message;
+        message.format(c.message, &run.executable);
+        EXPECT_EQ(result.outcome, c.outcome) << c.label;
+        EXPECT_EQ(result.problem, c.problem) << c.label;
+        EXPECT_EQ(result.message, message) << c.label;
+        if (c.outcome == OpenOutcome::Failed) {
+            EXPECT_FALSE(run.file.isOpen()) << c.label;
+        }
+        EXPECT_EQ(run.writtenFiles(), std::vector<std::filesystem::path>{"temp"}) << c.label;
+    }
+}
+
+TEST(PackageLocator, AnEntryCountOutOfRangeStopsAfterItIsLogged)
+{
+    PackageRun run;
+    PackageSpec spec;
+    spec.recordedCount = 31;
+    spec.entries = twoEntries();
+    ASSERT_EQ(run.open(buildPackage(spec)).outcome, OpenOutcome::Stopped);
+    KxString expected;
+    expected.format(u"Module : %@\ncodeSignSize: [0, 0]\npadding size: [0]\nTemp Path : %@\nOEM : 7\nCount : 31\n",
+                    &run.executable, &run.platform.temporaryFolder);
+    EXPECT_EQ(run.log, expected);
+}
+
+TEST(PackageLocator, AMissingExecutableIsReportedByItsPath)
+{
+    PackageRun run;
+    const KxString missing = run.folder.text(u"missing.exe");
+    const OpenResult result = OpenPackage(run.platform, missing, run.log, run.file, run.header);
+    EXPECT_EQ(result.outcome, OpenOutcome::Failed);
+    EXPECT_EQ(result.message, KxString(u"Can not find ") + missing + u" file!!!");
+    EXPECT_EQ(run.log, KxString());
+}
+
+TEST(PackageLocator, AMissingFooterClosesThePackageWithATraceLine)
+{
+    PackageRun run;
+    ASSERT_EQ(run.open(minimalPe(PeKind::Pe32)).outcome, OpenOutcome::Failed);
+    EXPECT_EQ(run.platform.debugLines,
+              (std::vector<KxString>{u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n", u"zipFile Closed...\n"}));
+}
+
+// Without a private temporary folder nothing is written into the current one.
+TEST(PackageLocator, RefusesToRunWithoutATemporaryFolder)
+{
+    PackageRun run;
+    run.platform.temporaryFolder = KxString();
+    PackageSpec spec;
+    spec.entries = twoEntries();
+    const OpenResult result = run.open(buildPackage(spec));
+    EXPECT_EQ(result.outcome, OpenOutcome::Failed);
+    EXPECT_EQ(result.message, KxString(u"Can not find temp folder!!!"));
+    EXPECT_FALSE(run.file.isOpen());
+}
+
+// A package cut short at any boundary between its regions, or inside one,
+// never opens. (A cut inside the certificate table leaves the package whole:
+// the signature, not the package, is then broken.)
+TEST(PackageLocator, RefusesPackagesCutShort)
+{
+    for (const uint32_t certificateSize : {0u, 512u}) {
+        PackageSpec spec;
+        spec.entries = twoEntries();
+        spec.padding = certificateSize ? 4 : 0;
+        spec.certificateSize = certificateSize;
+        PackageRegions regions;
+        const std::string whole = buildPackage(spec, &regions);
+        for (const size_t cut : {size_t(3), size_t(64), regions.header, regions.header + 4, regions.header + 8,
+                                 regions.header + 16, regions.header + 100, regions.data, regions.data + 5,
+                                 regions.footer, regions.footer + 4, regions.padding, regions.certificate}) {
+            if (cut >= whole.size())
+                continue;
+            PackageRun run;
+            const OpenResult result = run.open(whole.substr(0, cut));
+            EXPECT_NE(result.outcome, OpenOutcome::Opened) << "cut at " << cut << ", table " << certificateSize;
+            EXPECT_EQ(run.writtenFiles(), std::vector<std::filesystem::path>{"temp"}) << "cut at " << cut;
+        }
+    }
+}

@@ -1,0 +1,80 @@
+#ifndef TESSIT_TESTS_PACKAGETESTSUPPORT_H
+#define TESSIT_TESTS_PACKAGETESTSUPPORT_H
+
+#include "KxTestFolder.h"
+#include "PackageFixture.h"
+
+#include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxPath.h"
+#include "package/Package.h"
+#include "platform/RecordingPlatform.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace Tessit {
+
+// A package file and an empty folder to extract it into, both private to
+// the test, opened through the recording platform over the real one.
+class PackageRun {
+public:
+    PackageRun() : m_native(createNativePackagePlatform()), platform(*m_native)
+    {
+        std::filesystem::create_directory(folder.at(u"temp"));
+        platform.temporaryFolder = folder.text(u"temp\\");
+    }
+
+    Kavo::KxString write(const std::string& bytes)
+    {
+        folder.writeFile(u"Tessit-packed.exe", bytes);
+        return folder.text(u"Tessit-packed.exe");
+    }
+
+    OpenResult open(const std::string& bytes)
+    {
+        executable = write(bytes);
+        return OpenPackage(platform, executable, log, file, header);
+    }
+
+    ExtractionReport extract()
+    {
+        return ExtractEntries(platform, file, header, platform.temporaryFolder, log);
+    }
+
+    std::string extracted(const std::u16string& relative) const { return folder.readFile(u"temp/" + relative); }
+
+    // Every file and folder the run left below the test's folder, apart
+    // from the package itself.
+    std::vector<std::filesystem::path> writtenFiles() const
+    {
+        std::vector<std::filesystem::path> written;
+        for (const auto& item : std::filesystem::recursive_directory_iterator(folder.path()))
+            if (item.path().filename() != "Tessit-packed.exe")
+                written.push_back(item.path().lexically_relative(folder.path()));
+        std::sort(written.begin(), written.end());
+        return written;
+    }
+
+private:
+    std::unique_ptr<PackagePlatform> m_native;
+
+public:
+    Kavo::KxTestFolder folder;
+    RecordingPlatform platform;
+    Kavo::KxString executable;
+    Kavo::KxString log;
+    Kavo::KxFile file;
+    PackageHeader header;
+};
+
+// The cross-built stand-ins for the launcher, beside the test program.
+inline std::filesystem::path crossBuiltProgram(const char16_t* name)
+{
+    Kavo::KxString folder = Kavo::modulePath();
+    Kavo::removeLastPathComponent(folder);
+    return std::filesystem::path(std::u16string(folder.c_str())) / name;
+}
+
+} // namespace Tessit
+
+#endif

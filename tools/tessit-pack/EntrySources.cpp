@@ -1,0 +1,109 @@
+#include "tools/tessit-pack/EntrySources.h"
+
+#include "package/Package.h"
+#include "tools/tessit-pack/PackError.h"
+#include "tools/tessit-pack/PathText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+namespace Tessit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kMaxNameUnits = kNameSlotUnits - 1;
+
+std::string quoted(const Kavo::KxString& name) { return "'" + utf8Of(name) + "'"; }
+
+PackEntry fileEntry(const Kavo::KxString& name, const fs::path& source)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(source, error))
+        throw PackError(utf8Of(source) + ": not a regular file");
+    return PackEntry{name, source, fs::file_size(source)};
+}
+
+Kavo::KxString relativeName(const fs::path& relative)
+{
+    Kavo::KxString name;
+    for (const fs::path& level : relative) {
+        if (name.length() != 0)
+            name += u"\\";
+        name += textOf(level);
+    }
+    return name;
+}
+
+void addFolder(const fs::path& folder, std::vector<PackEntry>& entries)
+{
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(folder))
+        if (item.is_regular_file())
+            files.push_back(item.path());
+    std::sort(files.begin(), files.end());
+    if (files.empty())
+        throw PackError(utf8Of(folder) + ": folder holds no files");
+    for (const fs::path& file : files)
+        entries.push_back(fileEntry(relativeName(file.lexically_relative(folder)), file));
+}
+
+// Names given on the command line may use '/' between levels as well.
+Kavo::KxString packagedName(std::string name)
+{
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return textOf(pathFromUtf8(name));
+}
+
+} // namespace
+
+std::vector<PackEntry> collectEntries(const std::vector<std::string>& items)
+{
+    std::vector<PackEntry> entries;
+    for (const std::string& item : items) {
+        const fs::path path = pathFromUtf8(item);
+        std::error_code error;
+        const size_t equals = item.find('=');
+        if (!fs::exists(path, error) && equals != std::string::npos && equals != 0) {
+            entries.push_back(fileEntry(packagedName(item.substr(0, equals)), pathFromUtf8(item.substr(equals + 1))));
+        } else if (fs::is_directory(path, error)) {
+            addFolder(path, entries);
+        } else if (fs::exists(path, error)) {
+            entries.push_back(fileEntry(textOf(path.filename()), path));
+        } else {
+            throw PackError(item + ": no such file or folder");
+        }
+    }
+    return entries;
+}
+
+void checkEntries(const std::vector<PackEntry>& entries)
+{
+    if (entries.empty() || entries.size() > size_t(kMaxEntries))
+        throw PackError(std::to_string(entries.size()) + " entries; a package holds 1 to " +
+                        std::to_string(kMaxEntries));
+    for (size_t index = 0; index < entries.size(); ++index) {
+        const PackEntry& entry = entries[index];
+        if (entry.name.length() == 0)
+            throw PackError(utf8Of(entry.source) + ": empty entry name");
+        if (entry.name.length() > kMaxNameUnits)
+            throw PackError("entry name " + quoted(entry.name) + " is longer than " + std::to_string(kMaxNameUnits) +
+                            " UTF-16 units");
+        if (isUnsafeEntryName(entry.name))
+            throw PackError("entry name " + quoted(entry.name) +
+                            " would be written outside the target folder");
+        if (entry.size > uint64_t(std::numeric_limits<int32_t>::max()))
+            throw PackError(utf8Of(entry.source) + ": larger than 2147483647 bytes");
+        for (size_t earlier = 0; earlier < index; ++earlier)
+            if (entries[earlier].name.equalsIgnoreCase(entry.name))
+                throw PackError("entry names " + quoted(entries[earlier].name) + " and " + quoted(entry.name) +
+                                " are the same file on Windows");
+        if (KxString(kLauncherFileName).equalsIgnoreCase(entry.name))
+            std::fprintf(stderr, "tessit-pack: warning: entry %s has the launcher's own name and is never written\n",
+                         quoted(entry.name).c_str());
+    }
+}
+
+} // namespace Tessit

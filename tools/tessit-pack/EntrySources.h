@@ -1,0 +1,31 @@
+#ifndef TESSIT_TOOLS_ENTRYSOURCES_H
+#define TESSIT_TOOLS_ENTRYSOURCES_H
+
+#include "KxFoundation/KxString.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace Tessit {
+
+// One file to pack, under the name the launcher writes it as.
+struct PackEntry {
+    Kavo::KxString name; // folder levels separated by '\'
+    std::filesystem::path source;
+    uint64_t size = 0;
+};
+
+// Turns the command line's items into entries, in their order: a file is
+// packed under its own name; a folder gives every file below it, named
+// relative to it and sorted, so that the same input packs the same way;
+// NAME=PATH (for an item that is not itself a path) names one file.
+std::vector<PackEntry> collectEntries(const std::vector<std::string>& items);
+
+// Refuses a set of entries the launcher could not write faithfully.
+void checkEntries(const std::vector<PackEntry>& entries);
+
+} // namespace Tessit
+
+#endif

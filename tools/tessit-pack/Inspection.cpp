@@ -1,0 +1,126 @@
+#include "tools/tessit-pack/Inspection.h"
+
+#include "KxFoundation/KxFile.h"
+#include "package/Package.h"
+#include "tools/tessit-pack/PackError.h"
+#include "tools/tessit-pack/PathText.h"
+#include "tools/tessit-pack/ToolPlatform.h"
+
+#include <cstdio>
+
+namespace Tessit {
+
+namespace fs = std::filesystem;
+using Kavo::KxFile;
+
+namespace {
+
+std::string explanation(const OpenResult& result, const PackageHeader& header)
+{
+    switch (result.problem) {
+    case OpenProblem::None: break;
+    case OpenProblem::ExecutableNotFound: return "no such file";
+    case OpenProblem::TooShort: return "too short to hold a package";
+    case OpenProblem::CannotOpen: return "cannot be opened for reading";
+    case OpenProblem::NoFooter: return "holds no package (no footer before its certificate table)";
+    case OpenProblem::NoTempFolder: return "no folder to extract into";
+    case OpenProblem::CountOutOfRange:
+        return "damaged package: " + std::to_string(header.count) + " entries, not 1 to " +
+               std::to_string(kMaxEntries);
+    case OpenProblem::Inconsistent: return "damaged package: its header, data and footer do not add up to the file";
+    }
+    return "the package did not open";
+}
+
+// The package, opened as the launcher opens it, or a PackError.
+class OpenedPackage {
+public:
+    OpenedPackage(const fs::path& file, const KxString& targetFolder) : m_platform(targetFolder)
+    {
+        const KxString path = textOf(file);
+        m_result = OpenPackage(m_platform, path, m_log, m_file, m_header);
+        if (m_result.outcome != OpenOutcome::Opened)
+            throw PackError(utf8Of(file) + ": " + explanation(m_result, m_header));
+    }
+
+    const PackageHeader& header() const { return m_header; }
+    const PackageLocation& location() const { return m_result.location; }
+    bool isSigned() const { return location().certificateSize != 0; }
+
+    ExtractionReport extract()
+    {
+        return ExtractEntries(m_platform, m_file, m_header, m_result.tempFolder, m_log);
+    }
+    const KxString& log() const { return m_log; }
+
+private:
+    ToolPlatform m_platform;
+    KxString m_log;
+    KxFile m_file;
+    PackageHeader m_header;
+    OpenResult m_result;
+};
+
+const char* noteFor(const KxString& name)
+{
+    if (KxString(kLauncherFileName).equalsIgnoreCase(name))
+        return "  (the launcher's own name: never written)";
+    if (isUnsafeEntryName(name))
+        return "  (unsafe name: never written)";
+    return "";
+}
+
+} // namespace
+
+int listPackage(const fs::path& file)
+{
+    OpenedPackage package(file, u".");
+    const PackageLocation& location = package.location();
+    const PackageHeader& header = package.header();
+    std::printf("OEM: %d\n", header.oemId);
+    std::printf("entries: %d\n", header.count);
+    for (int32_t index = 0; index < header.count; ++index) {
+        const KxString name = header.name(index);
+        std::printf("%4d %12d  %s%s\n", index + 1, header.sizes[size_t(index)], utf8Of(name).c_str(), noteFor(name));
+    }
+    std::printf("header offset: %u\n", location.headerOffset);
+    std::printf("certificate table: offset %u, size %u\n", location.certificateOffset, location.certificateSize);
+    std::printf("padding: %d\n", location.padding);
+    return 0;
+}
+
+int verifyPackage(const fs::path& file)
+{
+    OpenedPackage package(file, u".");
+    const PackageHeader& header = package.header();
+    int unsafe = 0;
+    for (int32_t index = 0; index < header.count; ++index) {
+        const KxString name = header.name(index);
+        if (isUnsafeEntryName(name)) {
+            std::fprintf(stderr, "tessit-pack: error: %s: unsafe entry name '%s'\n", utf8Of(file).c_str(),
+                         utf8Of(name).c_str());
+            ++unsafe;
+        }
+    }
+    std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count,
+                unsafe ? "unsafe names" : "consistent", package.isSigned() ? "signed" : "not signed");
+    return unsafe ? 1 : 0;
+}
+
+int extractPackage(const fs::path& file, const fs::path& folder)
+{
+    fs::create_directories(folder);
+    const KxString target = textOf(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
+    OpenedPackage package(file, target);
+    const ExtractionReport report = package.extract();
+    std::fputs(utf8Of(package.log()).c_str(), stdout);
+    int failed = 0;
+    for (const EntryOutcome outcome : report.entries)
+        failed += outcome != EntryOutcome::Written && outcome != EntryOutcome::SkippedLauncher;
+    if (failed)
+        throw PackError(utf8Of(file) + ": " + std::to_string(failed) + " of " + std::to_string(report.entries.size()) +
+                        " entries not written");
+    return 0;
+}
+
+} // namespace Tessit

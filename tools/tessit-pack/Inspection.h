@@ -1,0 +1,23 @@
+#ifndef TESSIT_TOOLS_INSPECTION_H
+#define TESSIT_TOOLS_INSPECTION_H
+
+#include <filesystem>
+
+namespace Tessit {
+
+// Each runs the launcher's own locator on `file`, prints what it found on
+// standard output and gives the exit code.
+
+// OEM number, entries, certificate table and padding.
+int listPackage(const std::filesystem::path& file);
+
+// 0 only for a package whose parts add up and whose names are all safe.
+int verifyPackage(const std::filesystem::path& file);
+
+// Writes the entries below `folder` by the launcher's rules, running
+// nothing; 0 when every entry the launcher would write was written.
+int extractPackage(const std::filesystem::path& file, const std::filesystem::path& folder);
+
+} // namespace Tessit
+
+#endif

@@ -1,0 +1,33 @@
+#ifndef TESSIT_TOOLS_PACKAGEWRITER_H
+#define TESSIT_TOOLS_PACKAGEWRITER_H
+
+#include "tools/tessit-pack/EntrySources.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace Tessit {
+
+// The part of a launcher file that goes in front of a new package.
+struct LauncherImage {
+    std::filesystem::path path;
+    uint64_t end = 0;                            // the new header offset
+    std::optional<uint64_t> clearedDirectoryAt;  // security directory entry to zero
+};
+
+// Refuses a file that is no PE image, whose image would put the header past
+// 4 GiB, that is signed (unless `stripSignature`: the table is cut off and
+// the directory cleared) or that already carries a package (unless
+// `replacePackage`: the old package is cut off).
+LauncherImage prepareLauncher(const std::filesystem::path& launcher, bool stripSignature, bool replacePackage);
+
+// Writes launcher image, header, data and footer into a temporary file
+// beside `output`, forces it to disk, marks it executable and renames it
+// into place. Nothing is left behind on failure.
+void writePackage(const LauncherImage& launcher, int32_t oemId, const std::vector<PackEntry>& entries,
+                  const std::filesystem::path& output);
+
+} // namespace Tessit
+
+#endif
