@@ -1,0 +1,17 @@
+#include "KxFoundation/KxDebugOutput.h"
+
+#include "KxFoundation/KxConversion.h"
+#include "KxFoundation/KxString.h"
+
+#include <cstdio>
+
+namespace Kavo {
+
+void _kx_output_debug_line(const KxString& line)
+{
+    const std::string narrow = line.toNarrow(_kx_conversion_locale());
+    std::fwrite(narrow.data(), 1, narrow.size(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace Kavo

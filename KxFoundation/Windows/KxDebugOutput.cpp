@@ -1,0 +1,14 @@
+#include "KxFoundation/KxDebugOutput.h"
+
+#include "KxFoundation/KxString.h"
+
+#include <windows.h>
+
+namespace Kavo {
+
+void _kx_output_debug_line(const KxString& line)
+{
+    OutputDebugStringW(reinterpret_cast<const wchar_t*>(line.c_str()));
+}
+
+} // namespace Kavo
