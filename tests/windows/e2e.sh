@@ -95,7 +95,9 @@ check "the signature verifies" osslsigncode verify -CAfile "$work/cert.pem" -in 
 
 muicache='HKCU\Software\Classes\Local Settings\Software\Microsoft\Windows\Shell\MuiCache'
 wine reg add "$muicache" /v "${temp_folder}QIRA_t.exe" /t REG_SZ /d "QIRA" /f >/dev/null 2>&1
-rm -f "$temp_unix/tessit-journal.txt"
+# A clean temporary folder, so the folder creation shows in the log.
+rm -rf "$temp_unix/docs" "$temp_unix/tessit-journal.txt"
+for entry in "$stage"/*; do rm -f "$temp_unix/$(basename "$entry")"; done
 
 journal=$temp_unix/tessit-journal.txt
 tab=$'\t'
@@ -161,6 +163,7 @@ check "without options the trace says ORIGINAL" contains "$work/trace-plain.txt"
 echo "0 6000" > "$stage/installer-exit-code.txt"
 check "a launcher with a slow installer is packed" pack "$work/slow.exe" 5
 echo "7 1500" > "$stage/installer-exit-code.txt"
+rm -f "$journal"
 run_launcher "$work/slow.exe" "$work/trace-first.txt"
 first_pid=$launcher_pid
 for _ in $(seq 100); do grep -q '^installer start' "$journal" 2>/dev/null && break; sleep 0.1; done
@@ -183,8 +186,9 @@ refused() { # refused EXE EXPECTED_BOX
 }
 cp "$launcher" "$work/empty.exe"
 refused "$work/empty.exe" "empty|[1]Can not open $(wine winepath -w "$work/empty.exe" 2>/dev/null | tr -d '\r') file!!!"
-cp "$work/packed.exe" "$work/shortened.exe"
-truncate -s -100 "$work/shortened.exe"
+# 100 bytes gone from the end of the data area; the footer is still there.
+size=$(stat -c %s "$work/packed.exe")
+{ head -c $((size - 108)) "$work/packed.exe"; tail -c 8 "$work/packed.exe"; } > "$work/shortened.exe"
 refused "$work/shortened.exe" "shortened|[3]Can not open $(wine winepath -w "$work/shortened.exe" 2>/dev/null | tr -d '\r') file!!!"
 
 # A target that cannot take its bytes: the entry is damaged, nothing is run.
