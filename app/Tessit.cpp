@@ -2,6 +2,7 @@
 
 #include "app/TessitDlg.h"
 
+#include <cstddef>
 #include <memory>
 
 namespace Tessit {
@@ -30,6 +31,7 @@ void ParseOemOverride(const KxString& valueText, int32_t& oemId)
         if (value >= 0 && plain.equalsIgnoreCase(valueText))
             oemId = value;
     } catch (...) {
+        // Text that is no number leaves the override as it was.
     }
 }
 
