@@ -5,11 +5,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace Tessit {
 
 namespace {
 
 constexpr DWORD kTempPathUnits = MAX_PATH;
+// Only the PE headers are looked at, and they sit in the first page or two.
+// Mapping no more keeps a package of a gigabyte from exhausting a 32-bit
+// process's address space, which would hide its certificate table.
+constexpr uint64_t kHeaderViewBytes = 64 * 1024;
 
 class Handle {
 public:
@@ -28,8 +34,8 @@ private:
     HANDLE m_value;
 };
 
-// The whole file, mapped read-only; the mapping and the file are released
-// with the view.
+// The start of the file, mapped read-only. The view keeps the mapping alive
+// once its handles are closed.
 class MappedView : public FileView {
 public:
     MappedView(const void* base, uint64_t size) : m_base(base), m_size(size) {}
@@ -45,7 +51,6 @@ private:
 uint64_t combined(DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; }
 
 } // namespace
-
 
 // As the framework's file-find reports it: the folder part of the searched
 // path followed by the found name.
@@ -81,10 +86,11 @@ std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
     const Handle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping.isValid())
         return nullptr;
-    const void* base = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    const uint64_t viewBytes = std::min<uint64_t>(uint64_t(size.QuadPart), kHeaderViewBytes);
+    const void* base = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, SIZE_T(viewBytes));
     if (!base)
         return nullptr;
-    return std::make_unique<MappedView>(base, uint64_t(size.QuadPart));
+    return std::make_unique<MappedView>(base, viewBytes);
 }
 
 // A path that does not fit leaves the buffer empty.

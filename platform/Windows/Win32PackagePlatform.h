@@ -6,7 +6,7 @@
 namespace Tessit {
 
 // The package operations on Windows: file-find, a read-only mapping of the
-// whole file, GetTempPathW and OutputDebugStringW.
+// file's headers, GetTempPathW and OutputDebugStringW.
 class Win32PackagePlatform : public PackagePlatform {
 public:
     std::optional<FoundFile> findFile(const KxString& path) override;

@@ -102,7 +102,7 @@ expect_refusal "an unsafe name" "$packer" build -l "$launcher" -o "$work/x.exe" 
 expect_refusal "a drive name" "$packer" build -l "$launcher" -o "$work/x.exe" "C:x=$work/pad-1"
 expect_refusal "names equal but for case" "$packer" build -l "$launcher" -o "$work/x.exe" \
   "A.txt=$work/pad-1" "a.TXT=$work/pad-2"
-expect_refusal "a launcher that is no PE image" "$packer" build -l "$work/pad-7" -o "$work/x.exe" "$work/pad-1"
+expect_refusal "a launcher that is no executable" "$packer" build -l "$work/pad-7" -o "$work/x.exe" "$work/pad-1"
 expect_refusal "a missing item" "$packer" build -l "$launcher" -o "$work/x.exe" "$work/missing"
 expect_refusal "a file without a package" "$packer" verify "$launcher"
 expect_refusal "an unknown option" "$packer" list --bogus "$launcher"

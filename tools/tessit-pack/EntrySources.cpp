@@ -1,6 +1,6 @@
 #include "tools/tessit-pack/EntrySources.h"
 
-#include "package/Package.h"
+#include "package/PackageFormat.h"
 #include "tools/tessit-pack/PackError.h"
 #include "tools/tessit-pack/PathText.h"
 
@@ -13,8 +13,6 @@ namespace Tessit {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr uint32_t kMaxNameUnits = kNameSlotUnits - 1;
 
 std::string quoted(const Kavo::KxString& name) { return "'" + utf8Of(name) + "'"; }
 
@@ -100,7 +98,7 @@ void checkEntries(const std::vector<PackEntry>& entries)
             if (entries[earlier].name.equalsIgnoreCase(entry.name))
                 throw PackError("entry names " + quoted(entries[earlier].name) + " and " + quoted(entry.name) +
                                 " are the same file on Windows");
-        if (KxString(kLauncherFileName).equalsIgnoreCase(entry.name))
+        if (isLauncherEntry(entry.name))
             std::fprintf(stderr, "tessit-pack: warning: entry %s has the launcher's own name and is never written\n",
                          quoted(entry.name).c_str());
     }

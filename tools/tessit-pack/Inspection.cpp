@@ -1,7 +1,7 @@
 #include "tools/tessit-pack/Inspection.h"
 
 #include "KxFoundation/KxFile.h"
-#include "package/Package.h"
+#include "package/PackageFormat.h"
 #include "tools/tessit-pack/PackError.h"
 #include "tools/tessit-pack/PathText.h"
 #include "tools/tessit-pack/ToolPlatform.h"
@@ -63,7 +63,7 @@ private:
 
 const char* noteFor(const KxString& name)
 {
-    if (KxString(kLauncherFileName).equalsIgnoreCase(name))
+    if (isLauncherEntry(name))
         return "  (the launcher's own name: never written)";
     if (isUnsafeEntryName(name))
         return "  (unsafe name: never written)";

@@ -138,16 +138,24 @@ std::vector<uint8_t> headerBytesFor(int32_t oemId, const std::vector<PackEntry>&
     return bytes;
 }
 
+// The launcher ported to Linux is an ELF file; it carries its package the
+// same way, without a certificate table.
+bool isElf(const std::vector<uint8_t>& head)
+{
+    static const uint8_t kElfMagic[] = {0x7F, 'E', 'L', 'F'};
+    return head.size() >= sizeof kElfMagic && std::equal(std::begin(kElfMagic), std::end(kElfMagic), head.begin());
+}
+
 } // namespace
 
 LauncherImage prepareLauncher(const fs::path& launcher, bool stripSignature, bool replacePackage)
 {
     const std::vector<uint8_t> head = readHead(launcher);
     const std::optional<SecurityDirectory> directory = readSecurityDirectory(head.data(), head.size());
-    if (!directory)
-        throw PackError(named(launcher) + "not a Windows executable");
+    if (!directory && !isElf(head))
+        throw PackError(named(launcher) + "not an executable (neither PE nor ELF)");
     LauncherImage image{launcher, fs::file_size(launcher), std::nullopt};
-    if (directory->isSigned()) {
+    if (directory && directory->isSigned()) {
         if (!stripSignature)
             throw PackError(named(launcher) + "already signed; sign after packing, or pass --strip-signature");
         if (uint64_t(directory->tableOffset) + directory->tableSize != image.end)

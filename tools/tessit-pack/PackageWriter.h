@@ -16,7 +16,7 @@ struct LauncherImage {
     std::optional<uint64_t> clearedDirectoryAt;  // security directory entry to zero
 };
 
-// Refuses a file that is no PE image, whose image would put the header past
+// Refuses a file that is neither a PE nor an ELF image, whose image would put the header past
 // 4 GiB, that is signed (unless `stripSignature`: the table is cut off and
 // the directory cleared) or that already carries a package (unless
 // `replacePackage`: the old package is cut off).
