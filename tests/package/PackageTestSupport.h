@@ -9,8 +9,10 @@
 #include "package/Package.h"
 #include "platform/RecordingPlatform.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace Tessit {
 
