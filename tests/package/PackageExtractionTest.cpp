@@ -16,9 +16,9 @@ using Outcomes = std::vector<EntryOutcome>;
 // Opens a package of `entries` and extracts it; the run keeps the results.
 ExtractionReport extractEntries(PackageRun& run, std::vector<FixtureEntry> entries)
 {
-    PackageSpec spec;
-    spec.entries = std::move(entries);
-    const OpenResult result = run.open(buildPackage(spec));
+    PackageLayout layout;
+    layout.entries = std::move(entries);
+    const OpenResult result = run.open(buildPackage(layout));
     EXPECT_EQ(result.outcome, OpenOutcome::Opened);
     run.log = KxString();
     return run.extract();

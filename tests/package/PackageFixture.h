@@ -60,7 +60,7 @@ struct FixtureEntry {
     bool dataStored = true;
 };
 
-struct PackageSpec {
+struct PackageLayout {
     std::string image = minimalPe(PeKind::Pe32);
     int32_t oemId = 7;
     std::optional<int32_t> recordedCount;
@@ -86,23 +86,23 @@ inline std::string nameSlot(const std::u16string& name, bool terminate)
     return slot;
 }
 
-inline std::string buildPackage(const PackageSpec& spec, PackageRegions* regions = nullptr)
+inline std::string buildPackage(const PackageLayout& layout, PackageRegions* regions = nullptr)
 {
-    std::string file = spec.image;
+    std::string file = layout.image;
     const size_t header = file.size();
     std::string word(4, '\0');
-    putLittleEndian(word, 0, uint32_t(spec.oemId));
+    putLittleEndian(word, 0, uint32_t(layout.oemId));
     file += word;
-    putLittleEndian(word, 0, uint32_t(spec.recordedCount.value_or(int32_t(spec.entries.size()))));
+    putLittleEndian(word, 0, uint32_t(layout.recordedCount.value_or(int32_t(layout.entries.size()))));
     file += word;
-    for (const FixtureEntry& entry : spec.entries) {
+    for (const FixtureEntry& entry : layout.entries) {
         putLittleEndian(word, 0, uint32_t(entry.recordedSize.value_or(int32_t(entry.data.size()))));
         file += word;
     }
-    for (const FixtureEntry& entry : spec.entries)
-        file += nameSlot(entry.name, spec.terminateNames);
+    for (const FixtureEntry& entry : layout.entries)
+        file += nameSlot(entry.name, layout.terminateNames);
     const size_t data = file.size();
-    for (const FixtureEntry& entry : spec.entries)
+    for (const FixtureEntry& entry : layout.entries)
         if (entry.dataStored)
             file += entry.data;
     const size_t footer = file.size();
@@ -111,12 +111,12 @@ inline std::string buildPackage(const PackageSpec& spec, PackageRegions* regions
     putLittleEndian(word, 0, uint32_t(header));
     file += word;
     const size_t padding = file.size();
-    file += std::string(spec.padding, '\0');
+    file += std::string(layout.padding, '\0');
     const size_t certificate = file.size();
-    if (spec.certificateSize != 0) {
-        file += std::string(spec.certificateSize, '\xC5');
+    if (layout.certificateSize != 0) {
+        file += std::string(layout.certificateSize, '\xC5');
         putLittleEndian(file, securityEntryOffset(file), uint32_t(certificate));
-        putLittleEndian(file, securityEntryOffset(file) + 4, spec.certificateSize);
+        putLittleEndian(file, securityEntryOffset(file) + 4, layout.certificateSize);
     }
     if (regions)
         *regions = PackageRegions{header, data, footer, padding, certificate, file.size()};

@@ -61,13 +61,13 @@ TEST(PackageLocator, FindsThePackageInFrontOfTheCertificateTable)
                 const std::string where = std::string(image.label) + ", table " + std::to_string(certificateSize) +
                                           ", padding " + std::to_string(padding);
                 PackageRun run;
-                PackageSpec spec;
-                spec.image = image.bytes;
-                spec.entries = twoEntries();
-                spec.padding = padding;
-                spec.certificateSize = certificateSize;
+                PackageLayout layout;
+                layout.image = image.bytes;
+                layout.entries = twoEntries();
+                layout.padding = padding;
+                layout.certificateSize = certificateSize;
                 PackageRegions regions;
-                const OpenResult result = run.open(buildPackage(spec, &regions));
+                const OpenResult result = run.open(buildPackage(layout, &regions));
 
                 ASSERT_EQ(result.outcome, OpenOutcome::Opened) << where;
                 const uint32_t certificateOffset = certificateSize ? uint32_t(regions.certificate) : 0;
@@ -90,9 +90,9 @@ TEST(PackageLocator, EntriesNamedLikeTheLauncherMayOrMayNotCarryData)
 {
     for (const bool stored : {true, false}) {
         PackageRun run;
-        PackageSpec spec;
-        spec.entries = {{u"TESSIT.exe", "launcher bytes", {}, stored}, {u"after.txt", "after", {}, true}};
-        ASSERT_EQ(run.open(buildPackage(spec)).outcome, OpenOutcome::Opened) << stored;
+        PackageLayout layout;
+        layout.entries = {{u"TESSIT.exe", "launcher bytes", {}, stored}, {u"after.txt", "after", {}, true}};
+        ASSERT_EQ(run.open(buildPackage(layout)).outcome, OpenOutcome::Opened) << stored;
         EXPECT_EQ(run.header.launcherEntriesCarryData, stored);
         const ExtractionReport report = run.extract();
         EXPECT_EQ(report.entries, (std::vector<EntryOutcome>{EntryOutcome::SkippedLauncher, EntryOutcome::Written}));
@@ -107,49 +107,49 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
 {
     struct Case {
         const char* label;
-        std::function<std::string(PackageSpec&)> build;
+        std::function<std::string(PackageLayout&)> build;
         OpenOutcome outcome;
         OpenProblem problem;
         const char16_t* message; // formatted with the executable's path
     };
     const std::vector<Case> cases{
-        {"no package", [](PackageSpec& spec) { return spec.image; }, OpenOutcome::Failed, OpenProblem::NoFooter,
+        {"no package", [](PackageLayout& layout) { return layout.image; }, OpenOutcome::Failed, OpenProblem::NoFooter,
          u"[1]Can not open %@ file!!!"},
-        {"four bytes", [](PackageSpec&) { return std::string("MZ\0\0", 4); }, OpenOutcome::Stopped,
+        {"four bytes", [](PackageLayout&) { return std::string("MZ\0\0", 4); }, OpenOutcome::Stopped,
          OpenProblem::TooShort, u""},
-        {"count 0", [](PackageSpec& spec) { spec.entries.clear(); return buildPackage(spec); }, OpenOutcome::Stopped,
+        {"count 0", [](PackageLayout& layout) { layout.entries.clear(); return buildPackage(layout); }, OpenOutcome::Stopped,
          OpenProblem::CountOutOfRange, u""},
-        {"count 31", [](PackageSpec& spec) { spec.recordedCount = 31; return buildPackage(spec); },
+        {"count 31", [](PackageLayout& layout) { layout.recordedCount = 31; return buildPackage(layout); },
          OpenOutcome::Stopped, OpenProblem::CountOutOfRange, u""},
-        {"count -1", [](PackageSpec& spec) { spec.recordedCount = -1; return buildPackage(spec); },
+        {"count -1", [](PackageLayout& layout) { layout.recordedCount = -1; return buildPackage(layout); },
          OpenOutcome::Stopped, OpenProblem::CountOutOfRange, u""},
         {"negative size",
-         [](PackageSpec& spec) {
+         [](PackageLayout& layout) {
              // The sizes still add up to the data area.
-             spec.entries = {{u"a", "", -4, true}, {u"b", "xy", {}, true}, {u"c", "pppp", 8, true}};
-             return buildPackage(spec);
+             layout.entries = {{u"a", "", -4, true}, {u"b", "xy", {}, true}, {u"c", "pppp", 8, true}};
+             return buildPackage(layout);
          },
          OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
         {"size past the end",
-         [](PackageSpec& spec) { spec.entries[1].recordedSize = 1 << 20; return buildPackage(spec); },
+         [](PackageLayout& layout) { layout.entries[1].recordedSize = 1 << 20; return buildPackage(layout); },
          OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
         {"size short of the footer",
-         [](PackageSpec& spec) { spec.entries[1].recordedSize = 1; return buildPackage(spec); },
+         [](PackageLayout& layout) { layout.entries[1].recordedSize = 1; return buildPackage(layout); },
          OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
         {"name slot without U+0000",
-         [](PackageSpec& spec) { spec.terminateNames = false; return buildPackage(spec); }, OpenOutcome::Failed,
+         [](PackageLayout& layout) { layout.terminateNames = false; return buildPackage(layout); }, OpenOutcome::Failed,
          OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
         {"header offset four bytes late",
-         [](PackageSpec& spec) {
+         [](PackageLayout& layout) {
              PackageRegions regions;
-             std::string file = buildPackage(spec, &regions);
+             std::string file = buildPackage(layout, &regions);
              putLittleEndian(file, file.size() - 4, uint32_t(regions.header + 4));
              return file;
          },
          OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
         {"header offset past the end",
-         [](PackageSpec& spec) {
-             std::string file = buildPackage(spec);
+         [](PackageLayout& layout) {
+             std::string file = buildPackage(layout);
              putLittleEndian(file, file.size() - 4, 0xFFFFFFF0u);
              return file;
          },
@@ -157,14 +157,14 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
         // Data bytes that equal the magic earlier in the window win; what
         // follows them is no header offset that fits.
         {"magic among the last data bytes",
-         [](PackageSpec& spec) {
-             spec.entries[1].data = std::string("\xD1\x37\xBA\xFE\x01\x00", 6);
-             return buildPackage(spec);
+         [](PackageLayout& layout) {
+             layout.entries[1].data = std::string("\xD1\x37\xBA\xFE\x01\x00", 6);
+             return buildPackage(layout);
          },
          OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
         {"certificate table larger than the file",
-         [](PackageSpec& spec) {
-             std::string file = buildPackage(spec);
+         [](PackageLayout& layout) {
+             std::string file = buildPackage(layout);
              putLittleEndian(file, securityEntryOffset(file), 16);
              putLittleEndian(file, securityEntryOffset(file) + 4, 1u << 30);
              return file;
@@ -173,9 +173,9 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
     };
     for (const Case& c : cases) {
         PackageRun run;
-        PackageSpec spec;
-        spec.entries = twoEntries();
-        const OpenResult result = run.open(c.build(spec));
+        PackageLayout layout;
+        layout.entries = twoEntries();
+        const OpenResult result = run.open(c.build(layout));
         KxString message;
         message.format(c.message, &run.executable);
         EXPECT_EQ(result.outcome, c.outcome) << c.label;
@@ -191,10 +191,10 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
 TEST(PackageLocator, AnEntryCountOutOfRangeStopsAfterItIsLogged)
 {
     PackageRun run;
-    PackageSpec spec;
-    spec.recordedCount = 31;
-    spec.entries = twoEntries();
-    ASSERT_EQ(run.open(buildPackage(spec)).outcome, OpenOutcome::Stopped);
+    PackageLayout layout;
+    layout.recordedCount = 31;
+    layout.entries = twoEntries();
+    ASSERT_EQ(run.open(buildPackage(layout)).outcome, OpenOutcome::Stopped);
     KxString expected;
     expected.format(u"Module : %@\ncodeSignSize: [0, 0]\npadding size: [0]\nTemp Path : %@\nOEM : 7\nCount : 31\n",
                     &run.executable, &run.platform.temporaryFolder);
@@ -224,9 +224,9 @@ TEST(PackageLocator, RefusesToRunWithoutATemporaryFolder)
 {
     PackageRun run;
     run.platform.temporaryFolder = KxString();
-    PackageSpec spec;
-    spec.entries = twoEntries();
-    const OpenResult result = run.open(buildPackage(spec));
+    PackageLayout layout;
+    layout.entries = twoEntries();
+    const OpenResult result = run.open(buildPackage(layout));
     EXPECT_EQ(result.outcome, OpenOutcome::Failed);
     EXPECT_EQ(result.message, KxString(u"Can not find temp folder!!!"));
     EXPECT_FALSE(run.file.isOpen());
@@ -238,12 +238,12 @@ TEST(PackageLocator, RefusesToRunWithoutATemporaryFolder)
 TEST(PackageLocator, RefusesPackagesCutShort)
 {
     for (const uint32_t certificateSize : {0u, 512u}) {
-        PackageSpec spec;
-        spec.entries = twoEntries();
-        spec.padding = certificateSize ? 4 : 0;
-        spec.certificateSize = certificateSize;
+        PackageLayout layout;
+        layout.entries = twoEntries();
+        layout.padding = certificateSize ? 4 : 0;
+        layout.certificateSize = certificateSize;
         PackageRegions regions;
-        const std::string whole = buildPackage(spec, &regions);
+        const std::string whole = buildPackage(layout, &regions);
         for (const size_t cut : {size_t(3), size_t(64), regions.header, regions.header + 4, regions.header + 8,
                                  regions.header + 16, regions.header + 100, regions.data, regions.data + 5,
                                  regions.footer, regions.footer + 4, regions.padding, regions.certificate}) {
