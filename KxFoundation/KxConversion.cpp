@@ -1,5 +1,6 @@
 #include "KxFoundation/KxConversion.h"
 
+#include "KxFoundation/KxRecursiveMutex.h"
 #include "KxFoundation/KxUtf8Facet.h"
 
 #include <cstring>
@@ -29,14 +30,14 @@ std::locale userDefaultLocale()
 
 const std::locale& _kx_conversion_locale()
 {
-    std::lock_guard<std::recursive_mutex> lock(_kx_conversion_mutex());
+    KxScopedLock lock(&_kx_conversion_mutex());
     static const std::locale locale(userDefaultLocale(), new detail::utf8_codecvt_facet);
     return locale;
 }
 
-std::recursive_mutex& _kx_conversion_mutex()
+KxRecursiveMutex& _kx_conversion_mutex()
 {
-    static std::recursive_mutex mutex;
+    static KxRecursiveMutex mutex(false);
     return mutex;
 }
 

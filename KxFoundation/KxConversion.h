@@ -3,17 +3,19 @@
 
 #include <cstddef>
 #include <locale>
-#include <mutex>
 #include <string>
 
 namespace Kavo {
+
+class KxRecursiveMutex;
 
 // The process-wide conversion locale: the user's default locale with UTF-8
 // as its narrow encoding. Created once, safely under concurrent first use.
 const std::locale& _kx_conversion_locale();
 
-// The one lock held while narrow text is converted to wide text.
-std::recursive_mutex& _kx_conversion_mutex();
+// The one lock held while narrow text is converted to wide text: the
+// library's one shared mutex, of the light kind, created once.
+KxRecursiveMutex& _kx_conversion_mutex();
 
 // Narrow bytes up to the first zero byte, decoded through the locale's code
 // conversion. Malformed input gives the empty text; a sequence cut off at the

@@ -1,6 +1,7 @@
 #include "KxFoundation/KxFormat.h"
 
 #include "KxFoundation/KxConversion.h"
+#include "KxFoundation/KxRecursiveMutex.h"
 #include "KxFoundation/KxString.h"
 
 #include <cstdint>
@@ -124,7 +125,7 @@ void appendPointer(std::u16string& output, const void* pointer)
 
 void appendNarrowText(std::u16string& output, const char* text)
 {
-    std::lock_guard<std::recursive_mutex> lock(_kx_conversion_mutex());
+    KxScopedLock lock(&_kx_conversion_mutex());
     output += _kx_decode_narrow(text, _kx_conversion_locale());
 }
 

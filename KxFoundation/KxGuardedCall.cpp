@@ -1,5 +1,9 @@
+#include "KxFoundation/KxDump.h"
 #include "KxFoundation/KxException.h"
+#include "KxFoundation/KxFaultGuard.h"
 #include "KxFoundation/KxObject.h"
+
+#include <boost/core/demangle.hpp>
 
 #include <stdexcept>
 #include <typeinfo>
@@ -7,12 +11,22 @@
 namespace Kavo {
 
 // Calls `function` on this object and hands anything that escapes it to the
-// first matching handler; false when something escaped.
+// first matching handler; false when something escaped. Whatever leaves the
+// function first leaves a dump named after this object's class: a hardware
+// fault from the fault guard, with its context, before it takes its course;
+// a thrown exception before its handler runs.
 bool KxObject::invokeGuarded(void (KxObject::*function)())
 {
+    const KxString className(boost::core::demangle(typeid(*this).name()).c_str());
     try {
-        (this->*function)();
-        return true;
+        try {
+            const KxFaultGuard guard(className);
+            (this->*function)();
+            return true;
+        } catch (...) {
+            _kx_write_dump(nullptr, className.c_str());
+            throw;
+        }
     } catch (KxException& exception) {
         handleException(exception);
     } catch (KxObject& object) {

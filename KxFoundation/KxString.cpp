@@ -3,6 +3,7 @@
 #include "KxFoundation/KxConversion.h"
 #include "KxFoundation/KxException.h"
 #include "KxFoundation/KxFormat.h"
+#include "KxFoundation/KxRecursiveMutex.h"
 
 #include <boost/lexical_cast.hpp>
 
@@ -56,7 +57,7 @@ KxString::KxString(const char16_t* text)
 KxString::KxString(const char* narrowText)
 {
     try {
-        std::lock_guard<std::recursive_mutex> lock(_kx_conversion_mutex());
+        KxScopedLock lock(&_kx_conversion_mutex());
         m_text = _kx_decode_narrow(narrowText, _kx_conversion_locale());
     } catch (...) {
         std::abort();

@@ -1,10 +1,10 @@
 #include "KxFoundation/Unix/KxNativePath.h"
 
 #include "KxFoundation/KxConversion.h"
+#include "KxFoundation/KxRecursiveMutex.h"
 #include "KxFoundation/KxString.h"
 
 #include <algorithm>
-#include <mutex>
 #include <vector>
 
 namespace Kavo {
@@ -56,7 +56,7 @@ std::string _kx_utf8_text(const KxString& text)
     const std::wstring points = codePoints(text);
     std::string narrow(points.size() * 4, '\0');
     {
-        std::lock_guard<std::recursive_mutex> lock(_kx_conversion_mutex());
+        KxScopedLock lock(&_kx_conversion_mutex());
         const auto& codecvt = std::use_facet<WideCodecvt>(_kx_conversion_locale());
         std::mbstate_t state{};
         const wchar_t* nextPoint = nullptr;
@@ -81,7 +81,7 @@ std::string _kx_native_path(const KxString& path)
 KxString _kx_path_from_native(const std::string& path)
 {
     std::wstring points(path.size(), L'\0');
-    std::lock_guard<std::recursive_mutex> lock(_kx_conversion_mutex());
+    KxScopedLock lock(&_kx_conversion_mutex());
     const auto& codecvt = std::use_facet<WideCodecvt>(_kx_conversion_locale());
     std::mbstate_t state{};
     const char* nextByte = nullptr;

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,23 +23,28 @@ KxTime timeOf(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t mi
     return time;
 }
 
-// Runs a test under a fixed time zone and puts the previous one back.
+// Runs a test under a fixed time zone and puts the previous one back. The
+// environment keeps pointing at what putenv was given, so every assignment
+// lives until the process ends.
 class FixedTimeZone : public testing::Test {
 protected:
-    void TearDown() override { useTimeZone(m_previous.empty() ? "TZ=" : m_previous); }
+    void TearDown() override { useTimeZone(m_previous); }
 
-    void useTimeZone(const std::string& assignment)
+    static void useTimeZone(const std::string& assignment)
     {
-        m_assignment = assignment;
-        putenv(m_assignment.data());
+        static std::set<std::string> assignments;
+        putenv(const_cast<char*>(assignments.insert(assignment).first->c_str()));
         tzset();
     }
 
 private:
-    const char* previousZone() const { return std::getenv("TZ"); }
+    static std::string currentAssignment()
+    {
+        const char* zone = std::getenv("TZ");
+        return std::string("TZ=") + (zone != nullptr ? zone : "");
+    }
 
-    std::string m_previous = previousZone() != nullptr ? std::string("TZ=") + previousZone() : std::string();
-    std::string m_assignment;
+    std::string m_previous = currentAssignment();
 };
 
 using KxTimeZoneTest = FixedTimeZone;
