@@ -51,6 +51,7 @@ start_display() {
 }
 
 wine_path() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+windows_path() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 # Every wait is bounded: a window that never appears fails instead of hanging.
 read_box() { timeout 40 wine "$programs/boxreader.exe" 30000 | tr -d '\r'; }
@@ -79,10 +80,16 @@ mkdir -p "$stage/docs"
 cp "$programs/mDNSResponder.exe" "$programs/QIRA_t.exe" "$programs/Viewer.ocx" "$stage/"
 echo "7 1500" > "$stage/installer-exit-code.txt"
 echo "read me" > "$stage/docs/readme.txt"
+# A prefix still settling after its first start has been seen to lose a
+# packer run without a word; one retry, and its messages shown if that fails.
 pack() { # pack OUTPUT OEM
-  wine "$packer" build -l "$(wine winepath -w "$launcher" 2>/dev/null | tr -d '\r')" \
-    -o "$(wine winepath -w "$1" 2>/dev/null | tr -d '\r')" --oem "$2" \
-    "$(wine winepath -w "$stage" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
+  local attempt
+  for attempt in 1 2; do
+    wine "$packer" build -l "$(windows_path "$launcher")" -o "$(windows_path "$1")" --oem "$2" \
+      "$(windows_path "$stage")" >"$work/pack.log" 2>&1 && [ -s "$1" ] && return 0
+  done
+  sed 's/^/  /' "$work/pack.log"
+  return 1
 }
 check "the launcher is packed" pack "$work/packed.exe" 47
 
@@ -143,7 +150,7 @@ expected_trace=$(printf '%s\n' \
   'SELECTED\n' 'Selected Model Name...\n' "$banner_dlg\\n" '1\t12\tModel DEBUG\t' '\n' 'Year~')
 check "the trace lines come in order" equal "$(trace_lines "$work/trace.txt")" "$expected_trace"
 
-expected_log="Tessit|Module : $(wine winepath -w "$work/Tessit.exe" 2>/dev/null | tr -d '\r')\\n"
+expected_log="Tessit|Module : $(windows_path "$work/Tessit.exe")\\n"
 check "the DEBUG box shows the log" bash -c '[[ "$1" == "$2"* ]]' _ "$log_box" "$expected_log"
 for line in 'Count : 5\n' "Temp Path : $temp_folder\\n" 'OEM : 47\n' 'make folder: [docs]\n' \
             "Register : ${temp_folder}Viewer.ocx\\n" "Execute : ${temp_folder}QIRA_t.exe\\n"; do
@@ -185,11 +192,11 @@ refused() { # refused EXE EXPECTED_BOX
   check "$(basename "$1") exits with 1" equal "$status" 1
 }
 cp "$launcher" "$work/empty.exe"
-refused "$work/empty.exe" "empty|[1]Can not open $(wine winepath -w "$work/empty.exe" 2>/dev/null | tr -d '\r') file!!!"
+refused "$work/empty.exe" "empty|[1]Can not open $(windows_path "$work/empty.exe") file!!!"
 # 100 bytes gone from the end of the data area; the footer is still there.
 size=$(stat -c %s "$work/packed.exe")
 { head -c $((size - 108)) "$work/packed.exe"; tail -c 8 "$work/packed.exe"; } > "$work/shortened.exe"
-refused "$work/shortened.exe" "shortened|[3]Can not open $(wine winepath -w "$work/shortened.exe" 2>/dev/null | tr -d '\r') file!!!"
+refused "$work/shortened.exe" "shortened|[3]Can not open $(windows_path "$work/shortened.exe") file!!!"
 
 # A target that cannot take its bytes: the entry is damaged, nothing is run.
 rm -f "$journal" "$temp_unix/installer-exit-code.txt"
