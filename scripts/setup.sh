@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tessit needs on Debian 12 (as root, or
-# through sudo). Packages already present are left alone.
+# through sudo), and any further packages named on the command line.
+# Packages already present are left alone.
+# Usage: scripts/setup.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -8,6 +10,7 @@ packages=(
   libboost-dev googletest libgtest-dev libbenchmark-dev libcli11-dev libfmt-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine64 xvfb x11-utils xdotool imagemagick osslsigncode openssl bc time
+  "$@"
 )
 
 missing=()
