@@ -26,18 +26,6 @@ bool isDirectiveLetter(char16_t unit)
     return directiveLetters().find(unit) != std::u16string::npos;
 }
 
-[[noreturn]] void abortOnUnknownType(char16_t unitAfterPercent)
-{
-    std::fputs("Kavo::_kx_wstring_vformat(): Unknown type \"%", stderr);
-    const std::string narrow = unitAfterPercent == u'\0'
-        ? std::string(1, '\0')
-        : _kx_encode_narrow(&unitAfterPercent, 1, _kx_conversion_locale());
-    std::fwrite(narrow.data(), 1, narrow.size(), stderr);
-    std::fputs("\"\n", stderr);
-    std::fflush(stderr);
-    std::abort();
-}
-
 // One directive, from its '%' to its letter, taken apart into what the C
 // library may see (flags, width, precision, h/hh) and what the engine
 // decides itself (64-bit size, wide text and characters).
@@ -225,12 +213,25 @@ void _kx_wstring_vformat(std::u16string& output, const char16_t* format, va_list
         while (*letter != u'\0' && !isDirectiveLetter(*letter))
             ++letter;
         if (*letter == u'\0')
-            abortOnUnknownType(percent[1]);
+            _kx_abort_unknown_type("Kavo::_kx_wstring_vformat()", percent[1]);
         output.append(pending, percent);
         appendDirective(output, Directive(percent, letter), remaining);
         scan = pending = letter + 1;
     }
     va_end(remaining);
+}
+
+void _kx_abort_unknown_type(const char* function, char16_t unitAfterPercent)
+{
+    std::fputs(function, stderr);
+    std::fputs(": Unknown type \"%", stderr);
+    const std::string narrow = unitAfterPercent == u'\0'
+        ? std::string(1, '\0')
+        : _kx_encode_narrow(&unitAfterPercent, 1, _kx_conversion_locale());
+    std::fwrite(narrow.data(), 1, narrow.size(), stderr);
+    std::fputs("\"\n", stderr);
+    std::fflush(stderr);
+    std::abort();
 }
 
 } // namespace Kavo

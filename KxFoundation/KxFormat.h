@@ -22,6 +22,10 @@ void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t
 void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, double value);
 void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, const char16_t* text);
 
+// The end of a walk over a format that meets a '%' no known letter follows:
+// the line `<function>: Unknown type "%<unit>"` on standard error, then abort.
+[[noreturn]] void _kx_abort_unknown_type(const char* function, char16_t unitAfterPercent);
+
 } // namespace Kavo
 
 #endif

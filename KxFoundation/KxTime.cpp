@@ -2,12 +2,10 @@
 
 #include "KxFoundation/KxArchive.h"
 #include "KxFoundation/KxAssert.h"
-#include "KxFoundation/KxConversion.h"
+#include "KxFoundation/KxFormat.h"
 #include "KxFoundation/KxStream.h"
 #include "KxFoundation/KxTimeConversion.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace Kavo {
@@ -122,18 +120,6 @@ bool isUndefinedConversion(char16_t character)
     return std::u16string_view(u"@klsvEO").find(character) != std::u16string_view::npos;
 }
 
-[[noreturn]] void abortOnUnknownConversion(char16_t unitAfterPercent)
-{
-    std::fputs("Kavo::KxTimeFormatter::formatTime(): Unknown type \"%", stderr);
-    const std::string narrow = unitAfterPercent == u'\0'
-        ? std::string(1, '\0')
-        : _kx_encode_narrow(&unitAfterPercent, 1, _kx_conversion_locale());
-    std::fwrite(narrow.data(), 1, narrow.size(), stderr);
-    std::fputs("\"\n", stderr);
-    std::fflush(stderr);
-    std::abort();
-}
-
 } // namespace
 
 const KxString KxTimeFormatter::AMPM(u"%p");
@@ -173,7 +159,8 @@ KxString KxTimeFormatter::formatTime(const KxTime& time) const
         }
         const std::size_t letter = format.find_first_of(acceptedConversions(), percent);
         if (letter == std::u16string::npos)
-            abortOnUnknownConversion(percent + 1 < format.size() ? format[percent + 1] : u'\0');
+            _kx_abort_unknown_type("Kavo::KxTimeFormatter::formatTime()",
+                                   percent + 1 < format.size() ? format[percent + 1] : u'\0');
         output.append(format, position, percent - position);
         position = letter + 1;
         const char16_t conversion = format[letter];
