@@ -3,13 +3,15 @@
 #
 #   scripts/fuzz.sh TARGET [SECONDS]     e.g. scripts/fuzz.sh FormatFuzzer 1200
 #
-# New inputs go to build/fuzz/corpus/<target>; the seeds kept in the
-# repository (fuzz/corpus/<name>) are read, never written.
+# New inputs go to <build>/corpus/<target>; the seeds kept in the
+# repository (fuzz/corpus/<name>) are read, never written. The build folder
+# is build/fuzz unless TESSIT_FUZZ_BUILD names another. An input that runs
+# longer than TESSIT_FUZZ_TIMEOUT seconds (default 10) is reported as a hang.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?fuzz target name}
 seconds=${2:-60}
-build="$root/build/fuzz"
+build=${TESSIT_FUZZ_BUILD:-$root/build/fuzz}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTESSIT_FUZZ=ON -DBUILD_TESTING=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -18,4 +20,5 @@ cmake --build "$build" --target "$target" -j "${TESSIT_JOBS:-2}"
 seeds="$root/fuzz/corpus/$(echo "$target" | sed 's/Fuzzer$//' | tr '[:upper:]' '[:lower:]')"
 corpus="$build/corpus/$target"
 mkdir -p "$corpus"
-"$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "$seeds"
+"$build/fuzz/$target" -max_total_time="$seconds" -timeout="${TESSIT_FUZZ_TIMEOUT:-10}" \
+  -print_final_stats=1 "$corpus" "$seeds"
