@@ -69,6 +69,20 @@ void Extraction::makeFolderFor(const KxString& name)
     Kavo::createDirectories(m_targetFolder + folder);
 }
 
+// A write may take only part of a block (a filling device takes what room
+// is left); the rest is offered again until the target refuses it.
+bool writeAll(KxFile& output, const uint8_t* bytes, int32_t count)
+{
+    while (count > 0) {
+        const int32_t written = output.write(bytes, uint32_t(count));
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
 // Whatever happens to the target, the package is left at the next entry.
 EntryOutcome Extraction::copy(const KxString& target, int32_t size)
 {
@@ -77,21 +91,19 @@ EntryOutcome Extraction::copy(const KxString& target, int32_t size)
         passOver(size);
         return EntryOutcome::NotCreated;
     }
-    int64_t remaining = size;
-    while (remaining > 0) {
-        const uint32_t wanted = uint32_t(std::min<int64_t>(remaining, COPY_CHUNK_SIZE));
+    int64_t unread = size;
+    bool allWritten = true;
+    while (unread > 0 && allWritten) {
+        const uint32_t wanted = uint32_t(std::min<int64_t>(unread, COPY_CHUNK_SIZE));
         const int32_t delivered = m_package.read(m_buffer.data(), wanted);
         if (delivered <= 0)
             break;
-        remaining -= delivered;
-        if (output.write(m_buffer.data(), uint32_t(delivered)) != delivered)
-            break;
+        unread -= delivered;
+        allWritten = writeAll(output, m_buffer.data(), delivered);
     }
-    if (remaining > 0) {
-        passOver(remaining);
-        return EntryOutcome::Damaged;
-    }
-    if (output.flush() != 0)
+    if (unread > 0)
+        passOver(unread);
+    if (unread > 0 || !allWritten || output.flush() != 0)
         return EntryOutcome::Damaged;
     return EntryOutcome::Written;
 }

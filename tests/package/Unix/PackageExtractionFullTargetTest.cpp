@@ -1,0 +1,73 @@
+// Targets that take only part of their bytes, as a filling file system
+// does: the process's file-size limit makes every write past it fall short.
+#include "KxTestPrinting.h"
+#include "../PackageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include <string>
+#include <vector>
+
+using namespace Tessit;
+using Kavo::KxString;
+
+namespace {
+
+// Writes beyond `bytes` into any file fail (EFBIG) instead of raising
+// SIGXFSZ, for as long as the guard lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_previous.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
+} // namespace
+
+// A block the target takes only in part marks the entry damaged, whether it
+// is the entry's last block or an earlier one, and every later entry still
+// receives exactly its own bytes.
+TEST(PackageExtraction, TargetsThatTakeOnlyPartOfTheirBytesAreDamaged)
+{
+    constexpr size_t kLimit = 1000;
+    PackageRun run;
+    PackageLayout layout;
+    layout.entries = {{u"one-block.bin", std::string(3000, 'a'), {}, true},
+                      {u"many-blocks.bin", std::string(COPY_CHUNK_SIZE + 500, 'b'), {}, true},
+                      {u"at-the-limit.bin", std::string(kLimit, 'c'), {}, true},
+                      {u"small.txt", "small", {}, true}};
+    ASSERT_EQ(run.open(buildPackage(layout)).outcome, OpenOutcome::Opened);
+
+    ExtractionReport report;
+    {
+        const FileSizeLimit limit(kLimit);
+        report = run.extract();
+    }
+
+    EXPECT_EQ(report.entries, (std::vector<EntryOutcome>{EntryOutcome::Damaged, EntryOutcome::Damaged,
+                                                         EntryOutcome::Written, EntryOutcome::Written}));
+    EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"one-block.bin");
+    EXPECT_NE(run.log.indexOfIgnoreCase(KxString(u"damaged: [") + run.platform.temporaryFolder + u"many-blocks.bin]\n"),
+              -1);
+    EXPECT_EQ(run.extracted(u"one-block.bin"), std::string(kLimit, 'a'));
+    EXPECT_EQ(run.extracted(u"at-the-limit.bin"), std::string(kLimit, 'c'));
+    EXPECT_EQ(run.extracted(u"small.txt"), "small");
+}
