@@ -64,6 +64,11 @@ bool isPrivateFolder(const std::string& path)
     return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+// A folder left from an earlier run may since have become unwritable (its
+// mode changed, its file system mounted read-only); extracting into it would
+// create nothing and the run would go on without a word.
+bool isWritableFolder(const std::string& path) { return ::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0; }
+
 } // namespace
 
 std::optional<FoundFile> PosixPackagePlatform::findFile(const KxString& path)
@@ -100,7 +105,7 @@ KxString PosixPackagePlatform::tempFolder()
     const std::string folder = temporaryBase() + "/tessit-" + std::to_string(::geteuid());
     if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
         return KxString();
-    if (!isPrivateFolder(folder))
+    if (!isPrivateFolder(folder) || !isWritableFolder(folder))
         return KxString();
     return Kavo::_kx_path_from_native(folder + "/");
 }
