@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build
   libboost-dev googletest libgtest-dev libbenchmark-dev libcli11-dev libfmt-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  wine64 xvfb x11-utils xdotool imagemagick osslsigncode openssl bc time
+  wine64 xvfb x11-utils xdotool imagemagick osslsigncode openssl bc time valgrind
   "$@"
 )
 

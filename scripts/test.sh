@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds all three targets and runs every test: the
-# native suite, then the x86_64 Windows suite under wine64.
+# native suite, the same under AddressSanitizer and UndefinedBehaviorSanitizer,
+# one launcher run under valgrind's memcheck, then the x86_64 Windows suite
+# under wine64.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -9,6 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 ctest --test-dir "$root/build/linux" --output-on-failure -j 2
 "$root/scripts/sanitize.sh"
+"$root/scripts/memcheck.sh"
 
 export TESSIT_WINEPREFIX="$root/build/wineprefix"
 rm -rf "$TESSIT_WINEPREFIX"
