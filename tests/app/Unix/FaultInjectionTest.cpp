@@ -116,7 +116,7 @@ TEST_F(FaultInjectionTest, ReadOnlyTemporaryFoldersAreRefused)
     // The second keeps the private folder of an earlier run, made read-only since.
     for (const char* setup : {"mount -t tmpfs -o ro tessit-ro \"$TMPDIR\"",
                               "mount -t tmpfs tessit-ro \"$TMPDIR\" && mkdir -m 700 \"$TMPDIR/tessit-0\" && "
-                              "mount -o remount,ro \"$TMPDIR\""}) {
+                              "mount -o remount,bind,ro \"$TMPDIR\""}) {
         const Outcome outcome = runAfter(setup, package, true);
         EXPECT_EQ(outcome.exitCode, 1) << setup;
         EXPECT_EQ(outcome.errorOutput, "Setup: error: Can not find temp folder!!!\n") << setup;
