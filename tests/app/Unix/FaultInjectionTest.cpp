@@ -70,8 +70,8 @@ protected:
 
 } // namespace
 
-// An entry that meets the end of the room, in its only block or after
-// whole blocks, is damaged: the run names it and starts nothing.
+// An entry that meets the end of the room, in its last block or in an
+// earlier one, is damaged: the run names it and starts nothing.
 TEST_F(FaultInjectionTest, AFileSystemFillingUpEndsTheRunAtTheDamagedEntry)
 {
     if (const std::optional<std::string> refused = privateMountsRefused())
