@@ -61,6 +61,13 @@ int32_t KxFile::flush()
     return _kx_descriptor_commit(descriptor);
 }
 
+int32_t KxFile::startWriteback()
+{
+    if (!isOpen())
+        return -1;
+    return _kx_descriptor_start_writeback(descriptor);
+}
+
 void KxFile::close()
 {
     if (!isOpen())

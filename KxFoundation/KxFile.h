@@ -32,6 +32,10 @@ public:
     bool seek(int64_t offset, int origin);
     // Forces what was written through to the storage device: 0, or -1.
     int32_t flush();
+    // Starts writing what was written so far to the storage device without
+    // waiting for it, so that the copy goes on while the device writes and a
+    // later flush() has little left to wait for: 0, or -1.
+    int32_t startWriteback();
     void close();
 
     bool isOpen() const { return descriptor != -1; }

@@ -16,6 +16,7 @@ int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count);
 int32_t _kx_descriptor_write(int32_t descriptor, const void* data, int32_t count);
 int64_t _kx_descriptor_seek(int32_t descriptor, int64_t offset, int origin);
 int32_t _kx_descriptor_commit(int32_t descriptor);
+int32_t _kx_descriptor_start_writeback(int32_t descriptor);
 void _kx_descriptor_close(int32_t descriptor);
 
 } // namespace Kavo

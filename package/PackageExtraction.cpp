@@ -84,6 +84,9 @@ bool writeAll(KxFile& output, const uint8_t* bytes, int32_t count)
 }
 
 // Whatever happens to the target, the package is left at the next entry.
+// Each chunk is sent on to the device as soon as it is written, so the
+// device writes while the next chunk is copied and the final flush, which
+// decides whether the file came out whole, has little left to wait for.
 EntryOutcome Extraction::copy(const KxString& target, int32_t size)
 {
     KxFile output;
@@ -100,6 +103,7 @@ EntryOutcome Extraction::copy(const KxString& target, int32_t size)
             break;
         unread -= delivered;
         allWritten = writeAll(output, m_buffer.data(), delivered);
+        output.startWriteback();
     }
     if (unread > 0)
         passOver(unread);

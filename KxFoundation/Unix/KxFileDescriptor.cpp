@@ -65,6 +65,12 @@ int32_t _kx_descriptor_commit(int32_t descriptor)
     return retryingInterrupted([&] { return ::fsync(descriptor); });
 }
 
+// Asynchronous: queues the file's dirty pages for writing and returns.
+int32_t _kx_descriptor_start_writeback(int32_t descriptor)
+{
+    return retryingInterrupted([&] { return ::sync_file_range(descriptor, 0, 0, SYNC_FILE_RANGE_WRITE); });
+}
+
 void _kx_descriptor_close(int32_t descriptor) { ::close(descriptor); }
 
 } // namespace Kavo

@@ -51,6 +51,10 @@ int64_t _kx_descriptor_seek(int32_t descriptor, int64_t offset, int origin)
 
 int32_t _kx_descriptor_commit(int32_t descriptor) { return _commit(descriptor); }
 
+// Windows has no call that starts writing without waiting for it; the commit
+// does all the work.
+int32_t _kx_descriptor_start_writeback(int32_t) { return 0; }
+
 void _kx_descriptor_close(int32_t descriptor) { _close(descriptor); }
 
 } // namespace Kavo

@@ -103,6 +103,24 @@ TEST(KxFile, CreateTruncatesAnExistingFile)
     EXPECT_EQ(folder.readFile(u"data"), "xyz");
 }
 
+// Writing back early moves neither the content nor the position: later
+// writes continue where the earlier ones ended.
+TEST(KxFile, StartingWritebackKeepsTheContentAndThePosition)
+{
+    KxTestFolder folder;
+    KxFile file;
+    ASSERT_TRUE(file.create(folder.text(u"data")));
+    ASSERT_EQ(file.write("abc", 3), 3);
+    EXPECT_EQ(file.startWriteback(), 0);
+    ASSERT_EQ(file.write("def", 3), 3);
+    EXPECT_EQ(file.startWriteback(), 0);
+    EXPECT_EQ(file.flush(), 0);
+    ASSERT_TRUE(file.seek(2, 0));
+    EXPECT_EQ(nextByte(file), 'c');
+    file.close();
+    EXPECT_EQ(folder.readFile(u"data"), "abcdef");
+}
+
 TEST(KxFile, OpenNeverCreatesAndAFailedOpenLeavesTheFileClosed)
 {
     KxTestFolder folder;
@@ -168,6 +186,7 @@ TEST(KxFile, AClosedFileRefusesEveryOperation)
         EXPECT_EQ(file->write("xyz", 3), -1);
         EXPECT_FALSE(file->seek(0, 0));
         EXPECT_EQ(file->flush(), -1);
+        EXPECT_EQ(file->startWriteback(), -1);
     }
     EXPECT_EQ(folder.readFile(u"data"), "abc");
 }
