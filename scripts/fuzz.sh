@@ -3,8 +3,9 @@
 #
 #   scripts/fuzz.sh TARGET [SECONDS]     e.g. scripts/fuzz.sh FormatFuzzer 1200
 #
-# New inputs go to <build>/corpus/<target>; the seeds kept in the
-# repository (fuzz/corpus/<name>) are read, never written. The build folder
+# New inputs go to <build>/corpus/<target> and inputs that fail to
+# <build>/findings/<target>; the seeds kept in the repository
+# (fuzz/corpus/<name>) are read, never written. The build folder
 # is build/fuzz unless TESSIT_FUZZ_BUILD names another. An input that runs
 # longer than TESSIT_FUZZ_TIMEOUT seconds (default 10) is reported as a hang.
 set -euo pipefail
@@ -19,6 +20,7 @@ cmake --build "$build" --target "$target" -j "${TESSIT_JOBS:-2}"
 
 seeds="$root/fuzz/corpus/$(echo "$target" | sed 's/Fuzzer$//' | tr '[:upper:]' '[:lower:]')"
 corpus="$build/corpus/$target"
-mkdir -p "$corpus"
+findings="$build/findings/$target"
+mkdir -p "$corpus" "$findings"
 "$build/fuzz/$target" -max_total_time="$seconds" -timeout="${TESSIT_FUZZ_TIMEOUT:-10}" \
-  -print_final_stats=1 "$corpus" "$seeds"
+  -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" "$seeds"
