@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace Tessit {
@@ -45,10 +47,16 @@ private:
     int m_value;
 };
 
+// A relative TMPDIR counts from the folder the launcher was started in: the
+// main tool is started by its path from inside the temporary folder, where a
+// relative path would lead nowhere. Without a current folder there is none.
 std::string temporaryBase()
 {
     const char* configured = std::getenv("TMPDIR");
-    std::string base = configured && *configured ? configured : "/tmp";
+    std::error_code failed;
+    std::string base = std::filesystem::absolute(configured && *configured ? configured : "/tmp", failed).string();
+    if (failed)
+        return std::string();
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
     return base;
@@ -102,7 +110,10 @@ std::unique_ptr<FileView> PosixPackagePlatform::viewFile(const KxString& path)
 
 KxString PosixPackagePlatform::tempFolder()
 {
-    const std::string folder = temporaryBase() + "/tessit-" + std::to_string(::geteuid());
+    const std::string base = temporaryBase();
+    if (base.empty())
+        return KxString();
+    const std::string folder = base + "/tessit-" + std::to_string(::geteuid());
     if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
         return KxString();
     if (!isPrivateFolder(folder) || !isWritableFolder(folder))
