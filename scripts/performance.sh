@@ -107,8 +107,10 @@ make_peer_archives() {
 # ------------------------------------------------------------------ timing
 
 # Each run starts from an empty target and a clean disk: the previous run's
-# output is deleted and everything written so far is on the device.
-prepare() { echo "rm -rf out tmp/tessit-$(id -u) copy && mkdir out && sync"; }
+# output is deleted and everything written so far is on the device (with
+# the file system's discard option, freeing blocks costs time at the next
+# commit, which must not fall into a timed run).
+prepare() { echo "rm -rf out tmp/tessit-$(id -u) copy packed && mkdir out && sync"; }
 
 # hyperfine_in FOLDER JSON NAME COMMAND [NAME COMMAND...]
 hyperfine_in() {
@@ -170,12 +172,13 @@ run_extraction() {
   extraction_table "$results/extract-$label.json" "$rate" >"$results/extract-$label.md"
 }
 
-# Packing, copying the same files, and running the package, each wrapped in
-# /usr/bin/time so that every timed run also gives its peak memory.
+# Packing into a new file, copying the same files, and running the package,
+# each wrapped in /usr/bin/time so that every timed run also gives its peak
+# memory.
 run_sizes() {
   local set=$1 label=$2
   hyperfine_in "$set" "$results/size-$label.json" \
-    "tessit-pack build" "/usr/bin/time -a -o pack.rss -f %M $packer build -l $launcher -o Setup --oem 47 in >/dev/null" \
+    "tessit-pack build" "/usr/bin/time -a -o pack.rss -f %M $packer build -l $launcher -o packed --oem 47 in >/dev/null" \
     "cp -r" "cp -r in copy" \
     "cp -r, then sync" "cp -r in copy && sync" \
     "Tessit launcher" "TMPDIR=$set/tmp /usr/bin/time -a -o run.rss -f %M ./Setup"
