@@ -118,8 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::u16string text = decode(data, size);
     const std::vector<std::u16string> arguments = splitLines(text);
+    const std::vector<KxString> argumentTexts = texts(arguments);
 
-    const LaunchSettings parsed = ParseLaunchOptions(texts(arguments));
+    const LaunchSettings parsed = ParseLaunchOptions(argumentTexts);
     const LaunchSettings expected = expectedSettings(arguments);
     if (parsed.diagnosis != expected.diagnosis)
         fail("-diagnosis read differently");
@@ -132,12 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Joined the way the launcher passes arguments on, they split back
     // unchanged behind a program name, quoted or not.
-    const KxString joined = joinWindowsArguments(texts(arguments));
+    const KxString joined = joinWindowsArguments(argumentTexts);
     for (const auto& [written, name] : {std::pair{u"Setup.exe", u"Setup.exe"},
                                         std::pair{u"\"C:\\Program Files\\Setup.exe\"", u"C:\\Program Files\\Setup.exe"}}) {
         std::vector<KxString> expectedSplit{KxString(name)};
-        for (const KxString& argument : texts(arguments))
-            expectedSplit.push_back(argument);
+        expectedSplit.insert(expectedSplit.end(), argumentTexts.begin(), argumentTexts.end());
         if (splitWindowsCommandLine(KxString(written) + u" " + joined) != expectedSplit)
             fail("joined arguments split differently");
     }

@@ -7,6 +7,7 @@
 // Input: one byte choosing the image (bit 0: PE32+, bit 1: signed, its
 // certificate table's offset and size then taken from the next 4 + 2
 // bytes), then the bytes appended to the image.
+#include "KxTestFolder.h"
 #include "PackageFixture.h"
 
 #include "KxFoundation/KxFile.h"
@@ -39,8 +40,6 @@ constexpr int kTargetDepth = 24;
     std::fprintf(stderr, "PackageFuzzer: %s\n", what);
     std::abort();
 }
-
-KxString pathText(const fs::path& path) { return KxString(path.u16string().c_str()); }
 
 // Every folder and file of the sandbox but the package and the target
 // folder's contents, files with their bytes.
@@ -223,11 +222,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::ofstream(box.package, std::ios::binary | std::ios::trunc) << file;
     fs::create_directory(box.target);
 
-    SandboxPlatform platform(pathText(box.target) + u"/");
+    SandboxPlatform platform(Kavo::toKxString(box.target) + u"/");
     KxString log;
     Kavo::KxFile packageFile;
     PackageHeader header;
-    const OpenResult opened = OpenPackage(platform, pathText(box.package), log, packageFile, header);
+    const OpenResult opened = OpenPackage(platform, Kavo::toKxString(box.package), log, packageFile, header);
     if (opened.outcome == OpenOutcome::Opened) {
         const ExtractionReport report = ExtractEntries(platform, packageFile, header, opened.tempFolder, log);
         if (packageFile.isOpen())

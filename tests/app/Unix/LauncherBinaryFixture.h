@@ -138,7 +138,6 @@ protected:
     Kavo::KxTestFolder root;
 
 private:
-
     static std::vector<char*> pointers(std::vector<std::string>& texts)
     {
         std::vector<char*> result;
