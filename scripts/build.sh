@@ -3,6 +3,8 @@
 # Windows i686. Build folders live under build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/require.sh"
+require_commands cmake ninja ctest
 jobs=${TESSIT_JOBS:-2}
 
 configure_and_build() {

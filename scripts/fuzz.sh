@@ -14,6 +14,8 @@ target=${1:?fuzz target name}
 seconds=${2:-60}
 build=${TESSIT_FUZZ_BUILD:-$root/build/fuzz}
 
+"$root/scripts/setup.sh" clang libclang-rt-14-dev
+
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTESSIT_FUZZ=ON -DBUILD_TESTING=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target "$target" -j "${TESSIT_JOBS:-2}"

@@ -9,7 +9,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/linux}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
-command -v valgrind >/dev/null || { echo "memcheck: valgrind is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+. "$root/scripts/require.sh"
+require_commands cmake valgrind
 
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack >/dev/null

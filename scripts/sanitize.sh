@@ -3,6 +3,8 @@
 # and runs every native test under them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/require.sh"
+require_commands cmake ninja ctest
 build="$root/build/linux-sanitize"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSIT_SANITIZE=ON >/dev/null

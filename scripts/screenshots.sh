@@ -4,6 +4,8 @@
 # x86_64 build (scripts/build.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/require.sh"
+require_commands wine wineserver Xvfb xwininfo import
 build="$root/build/win64"
 work=$(mktemp -d /tmp/tessit-shots.XXXXXX)
 export WINEPREFIX=${TESSIT_WINEPREFIX:-$root/build/wineprefix}

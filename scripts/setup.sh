@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tessit needs on Debian 12 (as root, or
 # through sudo), and any further packages named on the command line.
-# Packages already present are left alone.
+# Packages already present are left alone; a package qualified with a foreign
+# architecture (wine32:i386) has that architecture enabled first.
 # Usage: scripts/setup.sh [PACKAGE...]
 set -euo pipefail
 
@@ -9,7 +10,8 @@ packages=(
   build-essential cmake ninja-build
   libboost-dev googletest libgtest-dev libbenchmark-dev libcli11-dev libfmt-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  wine64 xvfb x11-utils xdotool imagemagick osslsigncode openssl bc time valgrind
+  wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick osslsigncode openssl
+  bc time valgrind
   "$@"
 )
 
@@ -21,6 +23,13 @@ done
 
 sudo_prefix=()
 [ "$(id -u)" -eq 0 ] || sudo_prefix=(sudo)
+for package in "${missing[@]}"; do
+  [[ $package == *:* ]] || continue
+  architecture=${package##*:}
+  [ "$architecture" = "$(dpkg --print-architecture)" ] && continue
+  dpkg --print-foreign-architectures | grep -qx "$architecture" ||
+    "${sudo_prefix[@]}" dpkg --add-architecture "$architecture"
+done
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_prefix[@]}" apt-get update -qq
 "${sudo_prefix[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -3,6 +3,8 @@
 # `--init` creates the prefix once, before the tests use it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/require.sh"
+require_commands wine wineboot wineserver
 export WINEPREFIX=${TESSIT_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"

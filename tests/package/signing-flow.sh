@@ -6,6 +6,8 @@
 # same input to the same bytes.
 # Usage: signing-flow.sh TESSIT-PACK LAUNCHER.exe...
 set -euo pipefail
+. "$(dirname "$0")/../../scripts/require.sh"
+require_commands openssl osslsigncode
 packer=$1; shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

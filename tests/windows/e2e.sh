@@ -13,6 +13,8 @@ launcher=$1
 packer=$2
 programs=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/require.sh"
+require_commands wine wineserver Xvfb openssl osslsigncode
 work=$(mktemp -d /tmp/tessit-e2e.XXXXXX)
 passed=0
 failed=0
