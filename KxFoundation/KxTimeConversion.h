@@ -8,7 +8,8 @@
 namespace Kavo {
 
 // Seconds since 1970 as local broken-down time through the C library's
-// 32-bit conversion; false when it cannot convert them.
+// 32-bit conversion; false for negative seconds and whatever else it cannot
+// convert.
 bool _kx_local_time(int32_t seconds, std::tm& fields);
 
 // One strftime conversion ("%H", "%#d") through the C library's wcsftime

@@ -27,8 +27,12 @@ std::u16string toUtf16(const wchar_t* text)
 
 } // namespace
 
+// The C library here converts times before 1970 too; the 32-bit conversion
+// this stands for refuses them.
 bool _kx_local_time(int32_t seconds, std::tm& fields)
 {
+    if (seconds < 0)
+        return false;
     const std::time_t value = seconds;
     return localtime_r(&value, &fields) != nullptr;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <set>
@@ -143,6 +144,8 @@ TEST_F(KxTimeZoneTest, FromTimeReadsLocalTime)
              {"TZ=EST5", 0, u"1970-13-00 25:61:61"},
              {"TZ=CET-1", 0, u"1970-01-01 01:00:00"},
              {"TZ=UTC0", -1, u"1970-13-00 25:61:61"},
+             {"TZ=CET-1", -1, u"1970-13-00 25:61:61"},
+             {"TZ=CET-1", INT32_MIN, u"1970-13-00 25:61:61"},
              {"TZ=UTC0", 2000000000, u"2033-05-18 03:33:20"},
              {"TZ=UTC0", 2100000000, u"1970-13-00 25:61:61"},
          }) {
