@@ -14,6 +14,7 @@ namespace Kavo {
 namespace {
 
 constexpr std::size_t kDirectiveBufferUnits = 256;
+constexpr std::u16string_view kPointerPrecision = sizeof(void*) == 4 ? u".8" : u".16";
 
 const std::u16string& directiveLetters()
 {
@@ -65,18 +66,22 @@ public:
 
     // The C directive with the given size modifier and conversion letter,
     // built in `text`; what cannot be a flag, width or precision is dropped.
-    void cDirective(CDirectiveText& text, std::u16string_view sizeModifier, char16_t conversion) const
+    // A `precision` (".8") takes the place of the directive's own.
+    void cDirective(CDirectiveText& text, std::u16string_view sizeModifier, char16_t conversion,
+                    std::u16string_view precision = {}) const
     {
         const char16_t* cursor = m_percent + 1;
         while (cursor < m_letter && std::u16string_view(u"-+ #0").find(*cursor) != std::u16string_view::npos)
             ++cursor;
         skipDigits(cursor);
+        const char16_t* widthEnd = cursor;
         if (cursor < m_letter && *cursor == u'.') {
             ++cursor;
             skipDigits(cursor);
         }
         text.clear();
-        text.append(m_percent, cursor);
+        text.append(m_percent, precision.empty() ? cursor : widthEnd);
+        text.append(precision.data(), precision.data() + precision.size());
         text.append(sizeModifier.data(), sizeModifier.data() + sizeModifier.size());
         text.append(&conversion, &conversion + 1);
     }
@@ -103,14 +108,6 @@ private:
     const char16_t* m_letter;
 };
 
-void appendPointer(std::u16string& output, const void* pointer)
-{
-    static const char16_t digits[] = u"0123456789ABCDEF";
-    const auto value = reinterpret_cast<uintptr_t>(pointer);
-    for (int shift = int(sizeof(uintptr_t) * 8) - 4; shift >= 0; shift -= 4)
-        output.push_back(digits[(value >> shift) & 0xF]);
-}
-
 void appendNarrowText(std::u16string& output, const char* text)
 {
     KxScopedLock lock(&_kx_conversion_mutex());
@@ -135,10 +132,10 @@ void appendWideText(std::u16string& output, const Directive& directive, const ch
 
 template <typename Value>
 void appendThroughBuffer(std::u16string& output, const Directive& directive, std::u16string_view sizeModifier,
-                         char16_t conversion, Value value)
+                         char16_t conversion, Value value, std::u16string_view precision = {})
 {
     CDirectiveText cDirective;
-    directive.cDirective(cDirective, sizeModifier, conversion);
+    directive.cDirective(cDirective, sizeModifier, conversion, precision);
     char16_t buffer[kDirectiveBufferUnits];
     _kx_format_directive(buffer, kDirectiveBufferUnits, cDirective.c_str(), value);
     output += buffer;
@@ -150,12 +147,7 @@ void appendDirective(std::u16string& output, const Directive& directive, va_list
     switch (letter) {
     case u'@': {
         const auto* object = va_arg(arguments, const KxObject*);
-        if (object == nullptr)
-            output += u"(null)";
-        else if (const auto* text = dynamic_cast<const KxString*>(object))
-            output += text->c_str(); // a string's own text, without the copy toString makes
-        else
-            output += object->toString().c_str();
+        output += object != nullptr ? object->toString().c_str() : u"(null)";
         break;
     }
     case u'd': case u'i': case u'o': case u'u': case u'x': case u'X':
@@ -173,8 +165,10 @@ void appendDirective(std::u16string& output, const Directive& directive, va_list
     case u'C':
         appendThroughBuffer(output, directive, u"l", u'c', int32_t(va_arg(arguments, int) & 0xFFFF));
         break;
-    case u'p':
-        appendPointer(output, va_arg(arguments, const void*));
+    case u'p': // every digit of the pointer, in upper case, as Windows' C library writes it
+        appendThroughBuffer(output, directive, u"ll", u'X',
+                            int64_t(reinterpret_cast<uintptr_t>(va_arg(arguments, const void*))),
+                            kPointerPrecision);
         break;
     case u's':
         appendNarrowText(output, va_arg(arguments, const char*));

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace Kavo;
 
@@ -60,11 +62,25 @@ TEST(KxFormat, Characters)
     EXPECT_EQ(formatted(u"%C", 0x120AC), KxString(u"\u20AC"));
 }
 
-TEST(KxFormat, Pointers)
+TEST(KxFormat, PointersTakeFlagsAndWidthButKeepEveryDigit)
 {
-    const std::u16string expected = sizeof(void*) == 4 ? u"000012AB" : u"00000000000012AB";
-    EXPECT_EQ(formatted(u"%p", reinterpret_cast<void*>(0x12AB)), KxString(expected.c_str()));
-    EXPECT_EQ(formatted(u"%p", reinterpret_cast<void*>(0xABCDEF)).length(), 2 * sizeof(void*));
+    const std::u16string digits = sizeof(void*) == 4 ? u"000012AB" : u"00000000000012AB";
+    const std::u16string padding(20 - digits.size(), u' ');
+    struct Case { const char16_t* format; std::u16string expected; };
+    for (const Case& c : std::vector<Case>{
+             {u"%p", digits},
+             {u"%20p", padding + digits},
+             {u"%-20p|", digits + padding + u"|"},
+             {u"%020p", padding + digits},
+             {u"%.2p", digits},
+             {u"%#p", u"0X" + digits},
+             {u"%2p", digits},
+         }) {
+        EXPECT_EQ(formatted(c.format, reinterpret_cast<void*>(0x12AB)), KxString(c.expected.c_str()))
+            << testing::PrintToString(KxString(c.format));
+    }
+    EXPECT_EQ(formatted(u"%p", reinterpret_cast<void*>(~uintptr_t(0))),
+              KxString(std::u16string(2 * sizeof(void*), u'F').c_str()));
 }
 
 TEST(KxFormat, NarrowText)
@@ -95,8 +111,21 @@ TEST(KxFormat, OneDirectiveIsCutTo255Units)
     EXPECT_EQ(formatted(u"<%300d>", 1).length(), 257u);
 }
 
+namespace {
+
+// A string that describes itself otherwise than by its text.
+class QuotedString : public KxString {
+public:
+    using KxString::KxString;
+    KxString toString() const override { return KxString(u"'") + *this + KxString(u"'"); }
+};
+
+} // namespace
+
 TEST(KxFormat, ObjectsThroughToString)
 {
+    const QuotedString quoted(u"q");
+    EXPECT_EQ(formatted(u"%@", &quoted), KxString(u"'q'"));
     const KxString abc(u"abc");
     EXPECT_EQ(formatted(u"%@", &abc), KxString(u"abc"));
     EXPECT_EQ(formatted(u"%-10@|%10@", &abc, &abc), KxString(u"abc|abc"));
