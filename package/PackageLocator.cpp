@@ -47,10 +47,16 @@ private:
         m_result.message.format(format, &m_executablePath);
         return stop(problem);
     }
+    // Every close here leaves the same trace line, whatever the reason.
+    void closePackageFile()
+    {
+        m_file.close();
+        m_platform.debugOutput(u"zipFile Closed...\n");
+    }
     // The package file is closed at once when its parts do not add up.
     OpenResult& refuse()
     {
-        m_file.close();
+        closePackageFile();
         return fail(OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!");
     }
 
@@ -86,8 +92,7 @@ OpenResult Locator::open()
     uint32_t magic = 0;
     const int64_t footerFromEnd = int64_t(kFooterBytes) + location.padding + location.certificateSize;
     if (!m_file.seek(-footerFromEnd, kFromEnd) || !readValue(m_file, magic) || magic != PACKAGE_MAGIC) {
-        m_file.close();
-        m_platform.debugOutput(u"zipFile Closed...\n");
+        closePackageFile();
         return fail(OpenProblem::NoFooter, u"[1]Can not open %@ file!!!");
     }
     if (!readValue(m_file, location.headerOffset))
@@ -96,7 +101,7 @@ OpenResult Locator::open()
     const KxString tempFolder = m_platform.tempFolder();
     m_log.appendFormat(u"Temp Path : %@\n", &tempFolder);
     if (tempFolder.length() == 0) {
-        m_file.close();
+        closePackageFile();
         m_result.outcome = OpenOutcome::Failed;
         m_result.message = u"Can not find temp folder!!!";
         return stop(OpenProblem::NoTempFolder);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -181,6 +182,11 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
         EXPECT_EQ(result.outcome, c.outcome) << c.label;
         EXPECT_EQ(result.problem, c.problem) << c.label;
         EXPECT_EQ(result.message, message) << c.label;
+        // The locator closes the package file on every failure, and says so
+        // once; a stopped run leaves the closing to the run sequence.
+        const auto closedLines = std::count(run.platform.debugLines.begin(), run.platform.debugLines.end(),
+                                            KxString(u"zipFile Closed...\n"));
+        EXPECT_EQ(closedLines, c.outcome == OpenOutcome::Failed ? 1 : 0) << c.label;
         if (c.outcome == OpenOutcome::Failed) {
             EXPECT_FALSE(run.file.isOpen()) << c.label;
         }
@@ -230,6 +236,8 @@ TEST(PackageLocator, RefusesToRunWithoutATemporaryFolder)
     EXPECT_EQ(result.outcome, OpenOutcome::Failed);
     EXPECT_EQ(result.message, KxString(u"Can not find temp folder!!!"));
     EXPECT_FALSE(run.file.isOpen());
+    EXPECT_EQ(run.platform.debugLines,
+              (std::vector<KxString>{u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n", u"zipFile Closed...\n"}));
 }
 
 // A package cut short at any boundary between its regions, or inside one,
