@@ -15,7 +15,7 @@ constexpr uint32_t kNameSlotBytes = kNameSlotUnits * 2;
 constexpr uint32_t kEntryTableBytes = 4 + kNameSlotBytes;       // one size and one name slot
 constexpr uint32_t kFooterBytes = 8;                            // magic and header offset
 constexpr uint32_t kPaddingWindowBytes = 16;
-constexpr uint32_t kLastMagicPosition = kPaddingWindowBytes - 4;
+constexpr int32_t kMaxPadding = 7;                              // a signer aligns its table to 8 bytes
 constexpr uint32_t kMaxNameUnits = kNameSlotUnits - 1;
 
 inline uint64_t headerBytes(int32_t count) { return kHeaderFixedBytes + uint64_t(count) * kEntryTableBytes; }

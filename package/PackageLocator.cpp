@@ -3,6 +3,7 @@
 
 #include "KxFoundation/KxFile.h"
 
+#include <algorithm>
 #include <array>
 
 namespace Tessit {
@@ -61,7 +62,7 @@ private:
     }
 
     void readCertificateTableAndPadding();
-    void findPadding();
+    void findFooterBeforeTable();
     bool readHeaderTable();
 
     PackagePlatform& m_platform;
@@ -145,24 +146,32 @@ void Locator::readCertificateTableAndPadding()
     }
     m_log.appendFormat(u"codeSignSize: [%x, %d]\n", m_result.location.certificateOffset,
                        int32_t(m_result.location.certificateSize));
-    findPadding();
+    findFooterBeforeTable();
 }
 
-// The signer pads the file to 8 bytes before its table: the footer's magic
-// lies at the earliest position of the 16 bytes before the table where it
-// fits. A file too short for the window has no padding.
-void Locator::findPadding()
+// A signer pads the file with zero bytes to a multiple of 8 before its
+// table, so the footer lies where 0 to 7 zero bytes separate it from the
+// table; without a table it is the last 8 bytes. A magic followed by
+// anything else is an entry's data: the last entry cannot point the launcher
+// at a header of its own. The earliest fit wins; every fit is counted, so
+// tools can report an ambiguous footer. A file shorter than the window has
+// no padding.
+void Locator::findFooterBeforeTable()
 {
     std::array<uint8_t, kPaddingWindowBytes> window{};
     const int64_t windowFromEnd = int64_t(kPaddingWindowBytes) + m_result.location.certificateSize;
-    if (!m_file.seek(-windowFromEnd, kFromEnd))
+    if (!m_file.seek(-windowFromEnd, kFromEnd) || !readExactly(m_file, window.data(), kPaddingWindowBytes))
         return;
-    m_file.read(window.data(), kPaddingWindowBytes);
-    for (uint32_t position = 0; position <= kLastMagicPosition; ++position) {
-        if (readLittleEndian32(window.data() + position) == PACKAGE_MAGIC) {
-            m_result.location.padding = int32_t(kFooterBytes) - int32_t(position);
-            m_log.appendFormat(u"padding size: [%d]\n", m_result.location.padding);
-            return;
+    const int32_t largestPadding = m_result.location.certificateSize != 0 ? kMaxPadding : 0;
+    for (int32_t padding = largestPadding; padding >= 0; --padding) {
+        const uint8_t* footer = window.data() + kPaddingWindowBytes - kFooterBytes - uint32_t(padding);
+        const uint8_t* paddingEnd = window.data() + kPaddingWindowBytes;
+        if (readLittleEndian32(footer) != PACKAGE_MAGIC ||
+            !std::all_of(footer + kFooterBytes, paddingEnd, [](uint8_t byte) { return byte == 0; }))
+            continue;
+        if (m_result.location.footerCandidates++ == 0) {
+            m_result.location.padding = padding;
+            m_log.appendFormat(u"padding size: [%d]\n", padding);
         }
     }
 }

@@ -123,6 +123,27 @@ inline std::string buildPackage(const PackageLayout& layout, PackageRegions* reg
     return file;
 }
 
+inline std::string littleEndianWord(uint32_t value)
+{
+    std::string bytes(4, '\0');
+    putLittleEndian(bytes, 0, value);
+    return bytes;
+}
+
+inline std::string packageMagic() { return littleEndianWord(0xFEBA37D1u); }
+
+// A package of its own, whose header sits at file offset `at` and whose
+// footer names it: carried at the end of an entry that starts at `at`, it
+// is what a locator taking the earliest magic would open.
+inline std::string hiddenPackage(size_t at)
+{
+    PackageLayout hidden;
+    hidden.image = std::string(at, '\0');
+    hidden.oemId = 666;
+    hidden.entries = {{u"QIRA_t.exe", "hidden main tool", {}, true}};
+    return buildPackage(hidden).substr(at);
+}
+
 inline std::string fileBytes(const std::filesystem::path& path)
 {
     std::ifstream stream(path, std::ios::binary);

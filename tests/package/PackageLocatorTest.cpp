@@ -51,14 +51,14 @@ TEST(PackageLocator, CrossBuiltLaunchersAreRealPeImages)
     }
 }
 
-// Every launcher kind, unsigned and signed, with every padding a signer may
+// Every launcher kind, unsigned and signed with every padding a signer may
 // choose: the package opens at its data area and the log tells where the
 // table and the footer were.
 TEST(PackageLocator, FindsThePackageInFrontOfTheCertificateTable)
 {
     for (const LauncherImage& image : launcherImages()) {
         for (const uint32_t certificateSize : {0u, 1064u}) {
-            for (uint32_t padding = 0; padding < 8; ++padding) {
+            for (uint32_t padding = 0; padding < (certificateSize ? 8u : 1u); ++padding) {
                 const std::string where = std::string(image.label) + ", table " + std::to_string(certificateSize) +
                                           ", padding " + std::to_string(padding);
                 PackageRun run;
@@ -100,6 +100,67 @@ TEST(PackageLocator, EntriesNamedLikeTheLauncherMayOrMayNotCarryData)
         EXPECT_EQ(run.extracted(u"after.txt"), "after") << stored;
         EXPECT_FALSE(std::filesystem::exists(run.folder.at(u"temp/TESSIT.exe")));
     }
+}
+
+// Whatever the last entry ends with, only the footer the packer wrote counts:
+// it is the last 8 bytes of an unsigned file, and only zeros follow it up to
+// a certificate table.
+TEST(PackageLocator, TheLastEntryCannotStandInForTheFooter)
+{
+    PackageLayout probe;
+    probe.entries = {{u"QIRA_t.exe", "first data", {}, true}, {u"last.bin", "", {}, true}};
+    PackageRegions probeRegions;
+    buildPackage(probe, &probeRegions);
+    const size_t lastEntryAt = probeRegions.data + probe.entries[0].data.size();
+
+    PackageLayout inner;
+    inner.entries = twoEntries();
+    const std::vector<std::pair<const char*, std::string>> endings{
+        {"the magic", packageMagic()},
+        {"the magic and zeros", packageMagic() + littleEndianWord(0)},
+        {"the magic and the header's offset", packageMagic() + littleEndianWord(uint32_t(probeRegions.header))},
+        {"a package of its own", hiddenPackage(lastEntryAt)},
+        {"a packed launcher", buildPackage(inner)},
+    };
+    for (const auto& [label, ending] : endings) {
+        for (const uint32_t certificateSize : {0u, 1064u}) {
+            for (uint32_t padding = 0; padding < (certificateSize ? 8u : 1u); ++padding) {
+                const std::string where = std::string(label) + ", table " + std::to_string(certificateSize) +
+                                          ", padding " + std::to_string(padding);
+                PackageLayout layout = probe;
+                layout.entries[1].data = "last entry: " + ending;
+                layout.padding = padding;
+                layout.certificateSize = certificateSize;
+                PackageRun run;
+                const OpenResult result = run.open(buildPackage(layout));
+                ASSERT_EQ(result.outcome, OpenOutcome::Opened) << where;
+                EXPECT_EQ(result.location.headerOffset, probeRegions.header) << where;
+                EXPECT_EQ(result.location.padding, int32_t(padding)) << where;
+                EXPECT_EQ(result.location.footerCandidates, 1u) << where;
+                EXPECT_EQ(run.header.oemId, 7) << where;
+                EXPECT_EQ(run.header.name(1), KxString(u"last.bin")) << where;
+                EXPECT_EQ(run.header.sizes[1], int32_t(layout.entries[1].data.size())) << where;
+            }
+        }
+    }
+}
+
+// Two places fit only in a crafted file: the header offset of the earlier
+// footer is itself a magic followed by zeros.
+TEST(PackageLocator, CountsEveryPlaceAFooterFits)
+{
+    PackageLayout layout;
+    layout.entries = twoEntries();
+    layout.padding = 4;
+    layout.certificateSize = 512;
+    PackageRegions regions;
+    std::string file = buildPackage(layout, &regions);
+    putLittleEndian(file, regions.footer + 4, 0xFEBA37D1u);
+    PackageRun run;
+    const OpenResult result = run.open(file);
+    EXPECT_EQ(result.location.footerCandidates, 2u);
+    EXPECT_EQ(result.location.padding, 4);
+    EXPECT_EQ(result.problem, OpenProblem::Inconsistent);
 }
 
 // What the run shows for each way the package fails to open; none of them
@@ -155,14 +216,21 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              return file;
          },
          OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
-        // Data bytes that equal the magic earlier in the window win; what
-        // follows them is no header offset that fits.
-        {"magic among the last data bytes",
+        // Only a signer pads, in front of its table.
+        {"padding without a certificate table",
+         [](PackageLayout& layout) { layout.padding = 4; return buildPackage(layout); }, OpenOutcome::Failed,
+         OpenProblem::NoFooter, u"[1]Can not open %@ file!!!"},
+        // Signers pad with zeros: a magic followed by anything else is no footer.
+        {"padding that is not zero",
          [](PackageLayout& layout) {
-             layout.entries[1].data = std::string("\xD1\x37\xBA\xFE\x01\x00", 6);
-             return buildPackage(layout);
+             layout.padding = 3;
+             layout.certificateSize = 512;
+             PackageRegions regions;
+             std::string file = buildPackage(layout, &regions);
+             file[regions.padding + 1] = '\x01';
+             return file;
          },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::NoFooter, u"[1]Can not open %@ file!!!"},
         {"certificate table larger than the file",
          [](PackageLayout& layout) {
              std::string file = buildPackage(layout);

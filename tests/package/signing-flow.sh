@@ -60,6 +60,11 @@ for launcher in "$@"; do
     paddings="$paddings $expected_padding"
 
     "$packer" verify "$signed" | grep -q ', signed$' || fail "$signed not reported as signed"
+    if [ "$extra" = 0 ]; then
+      { cat "$signed"; printf 'appended'; } >"$work/appended.exe"
+      expect_refusal "bytes after the certificate table" "$packer" verify "$work/appended.exe"
+      grep -q 'does not end the file' "$work/err" || fail "appended bytes reported as: $(cat "$work/err")"
+    fi
     "$packer" extract "$signed" -C "$work/out-$name-$extra" >/dev/null
     cmp "$work/payload/QIRA_t.exe" "$work/out-$name-$extra/QIRA_t.exe"
     cmp "$work/payload/docs/data.bin" "$work/out-$name-$extra/docs/data.bin"

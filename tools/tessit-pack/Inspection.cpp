@@ -32,6 +32,14 @@ std::string explanation(const OpenResult& result, const PackageHeader& header)
     return "the package did not open";
 }
 
+std::string joined(const std::vector<std::string>& texts)
+{
+    std::string result;
+    for (const std::string& text : texts)
+        result += "; " + text;
+    return result;
+}
+
 // The package, opened as the launcher opens it, or a PackError.
 class OpenedPackage {
 public:
@@ -40,7 +48,8 @@ public:
         const KxString path = textOf(file);
         m_result = OpenPackage(m_platform, path, m_log, m_file, m_header);
         if (m_result.outcome != OpenOutcome::Opened)
-            throw PackError(utf8Of(file) + ": " + explanation(m_result, m_header));
+            throw PackError(utf8Of(file) + ": " + explanation(m_result, m_header) +
+                            joined(layoutProblems(m_result.location)));
     }
 
     const PackageHeader& header() const { return m_header; }
@@ -89,22 +98,39 @@ int listPackage(const fs::path& file)
     return 0;
 }
 
+std::vector<std::string> layoutProblems(const PackageLocation& location)
+{
+    std::vector<std::string> problems;
+    const uint64_t tableEnd = uint64_t(location.certificateOffset) + location.certificateSize;
+    if (location.certificateSize != 0 && tableEnd != location.fileLength)
+        problems.push_back("its certificate table (offset " + std::to_string(location.certificateOffset) + ", size " +
+                           std::to_string(location.certificateSize) + ") does not end the file (" +
+                           std::to_string(location.fileLength) + " bytes)");
+    if (location.footerCandidates > 1)
+        problems.push_back("ambiguous footer: " + std::to_string(location.footerCandidates) +
+                           " places before the certificate table hold one");
+    return problems;
+}
+
 int verifyPackage(const fs::path& file)
 {
     OpenedPackage package(file, u".");
     const PackageHeader& header = package.header();
-    int unsafe = 0;
+    int faults = 0;
+    const auto report = [&](const std::string& problem) {
+        std::fprintf(stderr, "tessit-pack: error: %s: %s\n", utf8Of(file).c_str(), problem.c_str());
+        ++faults;
+    };
+    for (const std::string& problem : layoutProblems(package.location()))
+        report(problem);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        if (isUnsafeEntryName(name)) {
-            std::fprintf(stderr, "tessit-pack: error: %s: unsafe entry name '%s'\n", utf8Of(file).c_str(),
-                         utf8Of(name).c_str());
-            ++unsafe;
-        }
+        if (isUnsafeEntryName(name))
+            report("unsafe entry name '" + utf8Of(name) + "'");
     }
-    std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count,
-                unsafe ? "unsafe names" : "consistent", package.isSigned() ? "signed" : "not signed");
-    return unsafe ? 1 : 0;
+    std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count, faults ? "faulty" : "consistent",
+                package.isSigned() ? "signed" : "not signed");
+    return faults ? 1 : 0;
 }
 
 int extractPackage(const fs::path& file, const fs::path& folder)

@@ -7,6 +7,7 @@
 #include "tools/tessit-pack/PackError.h"
 #include "tools/tessit-pack/PathText.h"
 #include "tools/tessit-pack/Progress.h"
+#include "tools/tessit-pack/Runnable.h"
 #include "tools/tessit-pack/ToolPlatform.h"
 
 #include <algorithm>
@@ -41,14 +42,19 @@ std::vector<uint8_t> readHead(const fs::path& path)
     return head;
 }
 
-// The very locator the launcher runs tells whether the file carries one.
-std::optional<uint32_t> existingPackageAt(const fs::path& launcher)
+// The package the launcher's own locator finds in `file`.
+OpenResult locate(const fs::path& file, PackageHeader& header)
 {
     ToolPlatform platform(u".");
     KxString log;
-    KxFile file;
+    KxFile package;
+    return OpenPackage(platform, textOf(file), log, package, header);
+}
+
+std::optional<uint32_t> existingPackageAt(const fs::path& launcher)
+{
     PackageHeader header;
-    const OpenResult result = OpenPackage(platform, textOf(launcher), log, file, header);
+    const OpenResult result = locate(launcher, header);
     if (result.outcome != OpenOutcome::Opened)
         return std::nullopt;
     return result.location.headerOffset;
@@ -80,13 +86,18 @@ public:
         m_file.startWriteback();
     }
 
-    void commit(const fs::path& target)
+    // Forces the file to disk and closes it; it stays under its temporary name.
+    const fs::path& finish()
     {
         if (m_file.flush() != 0)
             throw PackError(named(m_path) + "cannot be forced to disk");
         m_file.close();
-        fs::permissions(m_path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                        fs::perm_options::add);
+        return m_path;
+    }
+
+    void commit(const fs::path& target)
+    {
+        markRunnable(m_path);
         fs::rename(m_path, target);
         m_path.clear();
     }
@@ -123,19 +134,32 @@ void stream(KxFile& source, const fs::path& sourcePath, uint64_t count, Output& 
     }
 }
 
-std::vector<uint8_t> headerBytesFor(int32_t oemId, const std::vector<PackEntry>& entries)
+PackageHeader headerFor(int32_t oemId, const std::vector<PackEntry>& entries)
 {
-    const auto count = int32_t(entries.size());
-    std::vector<uint8_t> bytes(headerBytes(count), 0);
-    writeLittleEndian32(&bytes[0], uint32_t(oemId));
-    writeLittleEndian32(&bytes[4], uint32_t(count));
-    for (size_t index = 0; index < entries.size(); ++index) {
-        writeLittleEndian32(&bytes[kHeaderFixedBytes + 4 * index], uint32_t(entries[index].size));
-        const KxString& name = entries[index].name;
-        uint8_t* slot = &bytes[kHeaderFixedBytes + 4 * entries.size() + kNameSlotBytes * index];
-        for (uint32_t unit = 0; unit < name.length(); ++unit) {
-            slot[2 * unit] = uint8_t(name.c_str()[unit]);
-            slot[2 * unit + 1] = uint8_t(name.c_str()[unit] >> 8);
+    PackageHeader header;
+    header.oemId = oemId;
+    header.count = int32_t(entries.size());
+    for (const PackEntry& entry : entries) {
+        header.sizes.push_back(int32_t(entry.size));
+        NameSlot slot{};
+        std::copy_n(entry.name.c_str(), entry.name.length(), slot.begin());
+        header.names.push_back(slot);
+    }
+    return header;
+}
+
+std::vector<uint8_t> bytesOf(const PackageHeader& header)
+{
+    const size_t count = size_t(header.count);
+    std::vector<uint8_t> bytes(headerBytes(header.count), 0);
+    writeLittleEndian32(&bytes[0], uint32_t(header.oemId));
+    writeLittleEndian32(&bytes[4], uint32_t(header.count));
+    for (size_t index = 0; index < count; ++index) {
+        writeLittleEndian32(&bytes[kHeaderFixedBytes + 4 * index], uint32_t(header.sizes[index]));
+        uint8_t* slot = &bytes[kHeaderFixedBytes + 4 * count + kNameSlotBytes * index];
+        for (size_t unit = 0; unit < kNameSlotUnits; ++unit) {
+            slot[2 * unit] = uint8_t(header.names[index][unit]);
+            slot[2 * unit + 1] = uint8_t(header.names[index][unit] >> 8);
         }
     }
     return bytes;
@@ -192,8 +216,9 @@ void writePackage(const LauncherImage& launcher, int32_t oemId, const std::vecto
     stream(image, launcher.path, launcher.end, file, buffer, progress, launcher.clearedDirectoryAt);
     image.close();
 
-    const std::vector<uint8_t> header = headerBytesFor(oemId, entries);
-    file.write(header.data(), uint32_t(header.size()));
+    const PackageHeader header = headerFor(oemId, entries);
+    const std::vector<uint8_t> headerBytes = bytesOf(header);
+    file.write(headerBytes.data(), uint32_t(headerBytes.size()));
     for (const PackEntry& entry : entries) {
         KxFile source;
         openForReading(source, entry.source);
@@ -207,7 +232,17 @@ void writePackage(const LauncherImage& launcher, int32_t oemId, const std::vecto
     writeLittleEndian32(footer, PACKAGE_MAGIC);
     writeLittleEndian32(footer + 4, uint32_t(launcher.end));
     file.write(footer, kFooterBytes);
+    confirmReadsBack(file.finish(), uint32_t(launcher.end), header);
     file.commit(output);
+}
+
+void confirmReadsBack(const fs::path& file, uint32_t headerOffset, const PackageHeader& written)
+{
+    PackageHeader found;
+    const OpenResult result = locate(file, found);
+    if (result.outcome != OpenOutcome::Opened || result.location.headerOffset != headerOffset ||
+        found.oemId != written.oemId || found.sizes != written.sizes || found.names != written.names)
+        throw PackError(named(file) + "the launcher would not find the package as it was written");
 }
 
 } // namespace Tessit

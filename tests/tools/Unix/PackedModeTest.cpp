@@ -1,0 +1,31 @@
+#include "KxTestFolder.h"
+#include "PackageFixture.h"
+
+#include "tools/tessit-pack/EntrySources.h"
+#include "tools/tessit-pack/PackageWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace Tessit;
+namespace fs = std::filesystem;
+
+// Every user who may start the packed launcher can read it, as it reads its
+// own file: it gets 0755 less the umask, as a linker's output does.
+TEST(PackedMode, IsWhatALinkerGivesUnderTheUmask)
+{
+    Kavo::KxTestFolder folder;
+    folder.writeFile(u"launcher.exe", minimalPe(PeKind::Pe32));
+    folder.writeFile(u"main", "main tool");
+    const std::vector<PackEntry> entries = collectEntries({"QIRA_t.exe=" + (folder.path() / "main").string()});
+    for (const mode_t mask : {mode_t(022), mode_t(077), mode_t(027), mode_t(0)}) {
+        const mode_t previous = ::umask(mask);
+        writePackage(prepareLauncher(folder.path() / "launcher.exe", false, false), 1, entries,
+                     folder.path() / "packed.exe");
+        ::umask(previous);
+        struct stat status {};
+        ASSERT_EQ(::stat((folder.path() / "packed.exe").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0755 & ~mask) << std::oct << mask;
+    }
+}
