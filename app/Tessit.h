@@ -29,8 +29,9 @@ bool DebugRequested(const KxString& argumentText);
 
 // The process's exit codes.
 enum ExitCode : int {
-    kExitMainToolStarted = 0,   // the run got as far as starting the main tool
-    kExitRunIncomplete = 1,     // the package failed, stopped or came out damaged, or the window was cancelled
+    kExitMainToolStarted = 0,   // the main tool was started
+    kExitRunIncomplete = 1,     // the package failed, stopped or came out damaged, the window was cancelled,
+                                // or the main tool could not be started
     kExitAlreadyRunning = 2,    // another instance holds the instance mutex
     kExitTooManyArguments = 3,  // more than three arguments
 };

@@ -16,12 +16,14 @@ constexpr unsigned kStartTimerId = 100;
 constexpr unsigned kStartTimerPeriodMilliseconds = 20;
 
 const char16_t kInstallerFileName[] = u"mDNSResponder.exe";
+const char16_t kInstallerArgument[] = u"-install";
 const char16_t kMainToolFileName[] = u"QIRA_t.exe";
 const char16_t kProfileSection[] = u"UI";
 const char16_t kProfileEntry[] = u"OEM";
 const char16_t kMuiCachePath[] = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
 const char16_t kControlExtension[] = u"ocx";
 const char16_t kRegistrationTool[] = u"regsvr32";
+const char16_t kSilentRegistration[] = u"/s";
 
 } // namespace
 
@@ -100,15 +102,11 @@ void CTessitDlg::RunSequence()
     LaunchMainTool(package.tempFolder + kMainToolFileName, package.tempFolder);
 }
 
-// The program path is quoted: unquoted, a program planted at a blank-separated
-// prefix of the temporary folder's path would run instead, with this
-// launcher's rights.
 int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder)
 {
     m_platform.debugOutput(KxString(std::u16string(53, u'*').c_str()) + u"\n");
-    KxString commandLine;
-    commandLine.format(u"\"%@%S\" -install", &tempFolder, kInstallerFileName);
-    const std::optional<uint32_t> exitCode = m_platform.runHiddenAndWait(commandLine);
+    const std::optional<uint32_t> exitCode =
+        m_platform.runHiddenAndWait(tempFolder + kInstallerFileName, {kInstallerArgument});
     return exitCode ? static_cast<int32_t>(*exitCode) : -1;
 }
 
@@ -143,9 +141,7 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
             continue;
         const KxString path = tempFolder + name;
         m_log.appendFormat(u"Register : %@\n", &path);
-        KxString parameters;
-        parameters.format(u"/s \"%@\"", &path);
-        m_platform.shellOpen(registrationTool, parameters, KxString(), kShowHidden);
+        m_platform.shellOpen(registrationTool, {kSilentRegistration, path}, KxString(), kShowHidden);
     }
 }
 
@@ -170,8 +166,7 @@ void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& te
     m_platform.debugOutput(TraceBanner(kSourceName));
     m_platform.debugOutput(parameters);
     m_platform.debugOutput(u"\n");
-    m_platform.shellOpen(mainToolPath, parameters, tempFolder, kShowDefault);
-    m_mainToolStarted = true;
+    m_mainToolStarted = m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder, kShowDefault);
 }
 
 void CTessitDlg::ShowError(const KxString& message)

@@ -26,7 +26,7 @@ public:
 
     // Shows the window and returns what it was ended with.
     int DoModal();
-    // True once the run got as far as starting the main tool.
+    // True once the main tool was started.
     bool MainToolStarted() const { return m_mainToolStarted; }
 
     bool OnInitDialog(DialogHost& host) override;

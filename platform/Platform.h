@@ -101,10 +101,21 @@ public:
     virtual void writeProfileInt(const KxString& section, const KxString& entry, int32_t value) = 0;
     virtual std::unique_ptr<RegistryKey> openCurrentUserKey(const KxString& path) = 0;
 
-    // Processes
-    virtual std::optional<uint32_t> runHiddenAndWait(const KxString& commandLine) = 0;
-    virtual void shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
+    // Processes. A program is named by its full path and receives its
+    // arguments, switches and paths, one by one; only the Windows platform
+    // writes them into a command line, by the quoting rules its programs
+    // split it back with.
+    // The program's exit code, or nothing when it could not be started.
+    virtual std::optional<uint32_t> runHiddenAndWait(const KxString& program,
+                                                     const std::vector<KxString>& arguments) = 0;
+    // Starts without waiting, in `folder` unless that is empty; true when the
+    // program was started.
+    virtual bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
                            int showCommand) = 0;
+    // As shellOpen with one argument, the parameter line; Windows hands it on
+    // unchanged as the text after the program's name.
+    virtual bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
+                                            const KxString& folder, int showCommand) = 0;
     virtual KxString systemToolPath(const KxString& toolName) = 0;
 };
 

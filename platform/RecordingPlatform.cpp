@@ -16,6 +16,15 @@ const char16_t* kindName(MessageBoxKind kind)
     return u"";
 }
 
+// Each argument in brackets after a blank, so their bounds show.
+KxString bracketed(const std::vector<KxString>& arguments)
+{
+    KxString list;
+    for (const KxString& argument : arguments)
+        list += KxString(u" [") + argument + u"]";
+    return list;
+}
+
 class RecordingMutex : public NamedMutex {
 public:
     RecordingMutex(RecordingPlatform& platform, const KxString& name) : m_platform(platform), m_name(name)
@@ -194,18 +203,27 @@ std::unique_ptr<RegistryKey> RecordingPlatform::openCurrentUserKey(const KxStrin
     return std::make_unique<RecordingKey>(*this, key->second);
 }
 
-std::optional<uint32_t> RecordingPlatform::runHiddenAndWait(const KxString& commandLine)
+std::optional<uint32_t> RecordingPlatform::runHiddenAndWait(const KxString& program,
+                                                            const std::vector<KxString>& arguments)
 {
-    record(KxString(u"runHiddenAndWait: ") + commandLine);
+    record(KxString(u"runHiddenAndWait: ") + program + u" |" + bracketed(arguments));
     return installerExitCode;
 }
 
-void RecordingPlatform::shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
-                                  int showCommand)
+bool RecordingPlatform::shellOpen(const KxString& program, const std::vector<KxString>& arguments,
+                                  const KxString& folder, int showCommand)
 {
     KxString event;
-    event.format(u"shellOpen: %@ | %@ | %@ | %d", &file, &parameters, &folder, showCommand);
+    const KxString argumentList = bracketed(arguments);
+    event.format(u"shellOpen: %@ |%@ | %@ | %d", &program, &argumentList, &folder, showCommand);
     record(event);
+    return programsStart;
+}
+
+bool RecordingPlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
+                                                   const KxString& folder, int showCommand)
+{
+    return shellOpen(program, {parameterLine}, folder, showCommand);
 }
 
 KxString RecordingPlatform::systemToolPath(const KxString& toolName) { return toolName; }

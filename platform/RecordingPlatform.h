@@ -24,6 +24,7 @@ public:
     KxString packagePath; // the "executable" whose package the run opens
     bool anotherInstanceRuns = false;
     std::optional<uint32_t> installerExitCode{0};
+    bool programsStart = true; // what shellOpen reports
     std::map<std::u16string, std::vector<std::u16string>> registryValues; // key path -> value names
     // Runs between initialisation and the first timer tick; may end the dialog.
     std::function<void(DialogHost&)> beforeFirstTimer;
@@ -52,9 +53,11 @@ public:
     void writeProfileInt(const KxString& section, const KxString& entry, int32_t value) override;
     std::unique_ptr<RegistryKey> openCurrentUserKey(const KxString& path) override;
 
-    std::optional<uint32_t> runHiddenAndWait(const KxString& commandLine) override;
-    void shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
+    std::optional<uint32_t> runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments) override;
+    bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
                    int showCommand) override;
+    bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine, const KxString& folder,
+                                    int showCommand) override;
     KxString systemToolPath(const KxString& toolName) override;
 
 private:

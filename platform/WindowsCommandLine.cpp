@@ -122,4 +122,12 @@ KxString joinWindowsArguments(const std::vector<KxString>& arguments)
     return line;
 }
 
+KxString windowsCommandLine(const KxString& program, const std::vector<KxString>& arguments)
+{
+    KxString line = KxString(u"\"") + program + u"\"";
+    if (!arguments.empty())
+        line += KxString(u" ") + joinWindowsArguments(arguments);
+    return line;
+}
+
 } // namespace Tessit

@@ -18,7 +18,8 @@ bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // Surrogate pairs become one code point, so that a name beyond the Basic
-// Multilingual Plane is stored as proper UTF-8; a lone surrogate is kept.
+// Multilingual Plane is stored as proper UTF-8; a lone surrogate is kept (and
+// the encoding then refuses it).
 std::wstring codePoints(const KxString& text)
 {
     const char16_t* units = text.c_str();
@@ -28,6 +29,8 @@ std::wstring codePoints(const KxString& text)
         if (isHighSurrogate(unit) && index + 1 < text.length() && isLowSurrogate(units[index + 1])) {
             points.push_back(wchar_t(0x10000 + ((unit - 0xD800) << 10) + (units[index + 1] - 0xDC00)));
             ++index;
+        } else if (unit == _kx_native_backslash) {
+            points.push_back(L'\\');
         } else {
             points.push_back(wchar_t(unit));
         }
@@ -42,6 +45,8 @@ std::u16string utf16Units(const std::wstring& points)
         if (point >= 0x10000) {
             units.push_back(char16_t(0xD800 + ((point - 0x10000) >> 10)));
             units.push_back(char16_t(0xDC00 + ((point - 0x10000) & 0x3FF)));
+        } else if (point == L'\\') {
+            units.push_back(_kx_native_backslash);
         } else {
             units.push_back(char16_t(point));
         }
@@ -72,9 +77,9 @@ std::string _kx_utf8_text(const KxString& text)
 // Text that cannot be encoded gives the empty path, which names nothing.
 std::string _kx_native_path(const KxString& path)
 {
-    std::string narrow = _kx_utf8_text(path);
-    std::replace(narrow.begin(), narrow.end(), '\\', '/');
-    return narrow;
+    std::u16string units(path.c_str(), path.length());
+    std::replace(units.begin(), units.end(), u'\\', u'/');
+    return _kx_utf8_text(KxString(units.c_str()));
 }
 
 // A name that is not UTF-8 gives the empty text.

@@ -30,6 +30,20 @@ const char* kindName(MessageBoxKind kind)
 
 std::string narrow(const KxString& text) { return text.toNarrow(_kx_conversion_locale()); }
 
+// The program and its arguments, switches and paths, in their native form.
+std::vector<std::string> nativeArguments(const KxString& program, const std::vector<KxString>& arguments)
+{
+    std::vector<std::string> native{_kx_native_path(program)};
+    for (const KxString& argument : arguments)
+        native.push_back(_kx_native_path(argument));
+    return native;
+}
+
+bool startProgram(const std::vector<std::string>& arguments, const KxString& folder)
+{
+    return spawnProgram(arguments, folder.length() != 0 ? _kx_native_path(folder) : std::string()).has_value();
+}
+
 } // namespace
 
 PosixPlatform::PosixPlatform(std::unique_ptr<PackagePlatform> package, std::vector<KxString> arguments)
@@ -79,7 +93,7 @@ int PosixPlatform::runModalDialog(DialogClient& client) { return TerminalDialog(
 
 void PosixPlatform::messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind)
 {
-    const std::string line = narrow(caption) + ": " + kindName(kind) + ": " + narrow(text) + "\n";
+    const std::string line = _kx_utf8_text(caption) + ": " + kindName(kind) + ": " + _kx_utf8_text(text) + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
 }
@@ -92,26 +106,28 @@ void PosixPlatform::writeProfileInt(const KxString& section, const KxString& ent
 // The shell's caches live in the Windows registry, which this system has not.
 std::unique_ptr<RegistryKey> PosixPlatform::openCurrentUserKey(const KxString&) { return nullptr; }
 
-std::optional<uint32_t> PosixPlatform::runHiddenAndWait(const KxString& commandLine)
+// Programs get an argument vector: nothing they are given is ever split
+// again, so no character of a path or parameter can make another program run.
+std::optional<uint32_t> PosixPlatform::runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments)
 {
-    const std::vector<KxString> words = splitWindowsCommandLine(commandLine);
-    std::vector<std::string> arguments{_kx_native_path(words.front())};
-    for (auto word = words.begin() + 1; word != words.end(); ++word)
-        arguments.push_back(narrow(*word));
-    const std::optional<pid_t> child = spawnProgram(arguments, std::string());
+    const std::optional<pid_t> child = spawnProgram(nativeArguments(program, arguments), std::string());
     if (!child)
         return std::nullopt;
     return waitForExit(*child);
 }
 
-// The parameter line reaches the program as one argument, as a Windows
-// program receives its whole command line as one text.
-void PosixPlatform::shellOpen(const KxString& file, const KxString& parameters, const KxString& folder, int)
+bool PosixPlatform::shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
+                              int)
 {
-    std::vector<std::string> arguments{_kx_native_path(file)};
-    if (parameters.length() != 0)
-        arguments.push_back(narrow(parameters));
-    spawnProgram(arguments, folder.length() != 0 ? _kx_native_path(folder) : std::string());
+    return startProgram(nativeArguments(program, arguments), folder);
+}
+
+// The parameter line reaches the program as one argument, its text as it is,
+// as a Windows program receives the text after its name as one text.
+bool PosixPlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
+                                               const KxString& folder, int)
+{
+    return startProgram({_kx_native_path(program), _kx_utf8_text(parameterLine)}, folder);
 }
 
 KxString PosixPlatform::systemToolPath(const KxString& toolName)

@@ -35,9 +35,11 @@ public:
     void writeProfileInt(const KxString& section, const KxString& entry, int32_t value) override;
     std::unique_ptr<RegistryKey> openCurrentUserKey(const KxString& path) override;
 
-    std::optional<uint32_t> runHiddenAndWait(const KxString& commandLine) override;
-    void shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
+    std::optional<uint32_t> runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments) override;
+    bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
                    int showCommand) override;
+    bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine, const KxString& folder,
+                                    int showCommand) override;
     KxString systemToolPath(const KxString& toolName) override;
 
 private:

@@ -118,14 +118,17 @@ std::unique_ptr<RegistryKey> Win32Platform::openCurrentUserKey(const KxString& p
     return openCurrentUserRegistryKey(path);
 }
 
-std::optional<uint32_t> Win32Platform::runHiddenAndWait(const KxString& commandLine)
+// The program is named twice: as the application, so that exactly that file
+// runs, and quoted at the head of its command line, where it reads its name.
+std::optional<uint32_t> Win32Platform::runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments)
 {
+    const KxString commandLine = windowsCommandLine(program, arguments);
     std::wstring writableLine(wide(commandLine), commandLine.length());
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, writableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessW(wide(program), writableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process))
         return std::nullopt;
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 0;
@@ -136,10 +139,24 @@ std::optional<uint32_t> Win32Platform::runHiddenAndWait(const KxString& commandL
     return exitCode;
 }
 
-void Win32Platform::shellOpen(const KxString& file, const KxString& parameters, const KxString& folder,
+bool Win32Platform::shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
                               int showCommand)
 {
-    ShellExecuteW(nullptr, L"open", wide(file), wideOrNull(parameters), wideOrNull(folder), showCommand);
+    return shellOpenWithParameterLine(program, joinWindowsArguments(arguments), folder, showCommand);
+}
+
+// The shell opens a folder in a window of its own and reports success: only
+// a file counts as a program that can be started.
+bool Win32Platform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
+                                               const KxString& folder, int showCommand)
+{
+    const DWORD attributes = GetFileAttributesW(wide(program));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    const HINSTANCE result =
+        ShellExecuteW(nullptr, L"open", wide(program), wideOrNull(parameterLine), wideOrNull(folder), showCommand);
+    // Values above 32 report success.
+    return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 // Tools are named by their full path in the system folder, never searched

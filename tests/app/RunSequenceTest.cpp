@@ -49,14 +49,14 @@ TEST_F(RunSequenceTest, FullRunWithDebugStartsEverythingInOrderThenShowsTheLog)
         u"setTimer: 100, 20",
         u"defaultPaint",
         u"killTimer: 100",
-        KxString(u"runHiddenAndWait: \"") + tempPath + u"mDNSResponder.exe\" -install",
+        KxString(u"runHiddenAndWait: ") + tempPath + u"mDNSResponder.exe | [-install]",
         u"writeProfileInt: UI\\OEM = 47",
         KxString(u"openKey: ") + kMuiCachePath,
         KxString(u"queryValue: ") + tempPath + u"QIRA_t.exe",
         KxString(u"deleteValue: ") + tempPath + u"QIRA_t.exe",
         u"closeKey",
-        KxString(u"shellOpen: regsvr32 | /s \"") + tempPath + u"Viewer.OCX\" |  | 0",
-        KxString(u"shellOpen: ") + tempPath + u"QIRA_t.exe | 0\t47\tModelX\t | " + tempPath + u" | 10",
+        KxString(u"shellOpen: regsvr32 | [/s] [") + tempPath + u"Viewer.OCX] |  | 0",
+        KxString(u"shellOpen: ") + tempPath + u"QIRA_t.exe | [0\t47\tModelX\t] | " + tempPath + u" | 10",
         KxString(u"messageBox: Tessit: information: ") + log,
         u"defaultHandling",
         u"endDialog: 1",
@@ -115,7 +115,7 @@ TEST_F(RunSequenceTest, ParameterLineCarriesTheOptionsWhileTheProfileKeepsThePac
         const KxString label(c.parameters);
         const std::vector<KxString> launches = eventsStartingWith({u"shellOpen: "});
         ASSERT_EQ(launches.size(), 1u) << testing::PrintToString(label);
-        EXPECT_EQ(launches[0], KxString(u"shellOpen: ") + temp.text(u"QIRA_t.exe") + u" | " + c.parameters + u" | " +
+        EXPECT_EQ(launches[0], KxString(u"shellOpen: ") + temp.text(u"QIRA_t.exe") + u" | [" + c.parameters + u"] | " +
                                    temp.text() + u" | 10");
         EXPECT_EQ(eventsStartingWith({u"writeProfileInt: "}), std::vector<KxString>{u"writeProfileInt: UI\\OEM = 47"});
         const auto& trace = platform.debugLines;
@@ -139,9 +139,9 @@ TEST_F(RunSequenceTest, OnlyControlsThatStayInsideTheTemporaryFolderAreRegistere
 
     const KxString tempPath = temp.text();
     EXPECT_EQ(eventsStartingWith({u"shellOpen: regsvr32"}),
-              (std::vector<KxString>{KxString(u"shellOpen: regsvr32 | /s \"") + tempPath + u"Viewer.OCX\" |  | 0",
-                                     KxString(u"shellOpen: regsvr32 | /s \"") + tempPath +
-                                         u"my controls\\Grid.ocx\" |  | 0"}));
+              (std::vector<KxString>{KxString(u"shellOpen: regsvr32 | [/s] [") + tempPath + u"Viewer.OCX] |  | 0",
+                                     KxString(u"shellOpen: regsvr32 | [/s] [") + tempPath +
+                                         u"my controls\\Grid.ocx] |  | 0"}));
     EXPECT_FALSE(std::filesystem::exists(temp.path().parent_path() / "outside.ocx"));
 }
 
@@ -156,6 +156,19 @@ TEST_F(RunSequenceTest, NeitherTheInstallersResultNorAnAbsentCacheValueStopsTheR
     EXPECT_EQ(eventsStartingWith({u"queryValue: ", u"deleteValue: "}),
               std::vector<KxString>{KxString(u"queryValue: ") + temp.text(u"QIRA_t.exe")});
     EXPECT_EQ(eventsStartingWith({u"shellOpen: "}).size(), 1u);
+}
+
+// Only a main tool that was started makes the run a success; the steps
+// before it run as ever.
+TEST_F(RunSequenceTest, AMainToolThatDoesNotStartEndsTheRunWithFailure)
+{
+    pack(5, {{u"mDNSResponder.exe", kInstaller}, {u"Viewer.ocx", kControl}});
+    platform.programsStart = false;
+
+    EXPECT_EQ(run({}), kExitRunIncomplete);
+
+    EXPECT_EQ(eventsStartingWith({u"runHiddenAndWait: ", u"writeProfileInt: ", u"shellOpen: "}).size(), 4u);
+    EXPECT_EQ(platform.debugLines.back(), KxString(u"Year~"));
 }
 
 TEST_F(RunSequenceTest, MissingExecutableShowsItsMessageThenTheEmptyLog)

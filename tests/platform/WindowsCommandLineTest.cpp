@@ -53,6 +53,12 @@ TEST(WindowsCommandLine, QuotedArgumentsComeBackUnchanged)
     expected.insert(expected.end(), arguments.begin(), arguments.end());
 
     EXPECT_EQ(splitWindowsCommandLine(KxString(u"p.exe ") + joinWindowsArguments(arguments)), expected);
+    expected.front() = u"C:\\Program Files\\p.exe";
+    EXPECT_EQ(splitWindowsCommandLine(windowsCommandLine(expected.front(), arguments)), expected);
+    EXPECT_EQ(windowsCommandLine(u"C:\\T\\mDNSResponder.exe", {u"-install"}),
+              KxString(u"\"C:\\T\\mDNSResponder.exe\" -install"));
+    EXPECT_EQ(windowsCommandLine(u"C:\\regsvr32.exe", {u"/s", u"C:\\my controls\\a.ocx"}),
+              KxString(u"\"C:\\regsvr32.exe\" /s \"C:\\my controls\\a.ocx\""));
     EXPECT_EQ(quoteWindowsArgument(u"plain"), KxString(u"plain"));
     EXPECT_EQ(quoteWindowsArgument(u"a b"), KxString(u"\"a b\""));
 }

@@ -33,16 +33,19 @@ exit 7
 
 inline const char kMainTool[] = R"sh(#!/bin/sh
 {
-  echo "arguments: $#"
-  echo "parameters: $1"
-  echo "folder: $(pwd)"
+  printf 'arguments: %s\n' "$#"
+  printf 'parameters: %s\n' "$1"
+  printf 'folder: %s\n' "$(pwd)"
   [ -e installer-finished.txt ] && echo "the installer had finished"
 } > main-tool.part
 mv main-tool.part main-tool.txt
 )sh";
 
+// One line per call, each argument in brackets, written at once so that
+// calls running side by side do not mix their lines.
 inline const char kRegistrationTool[] = R"sh(#!/bin/sh
-printf '%s\n' "$@" >> "$(dirname "$0")/regsvr32-calls.txt"
+line=$(printf '[%s]' "$@")
+printf '%s\n' "$line" >> "$(dirname "$0")/regsvr32-calls.txt"
 )sh";
 
 inline std::string repeated(char character, size_t count) { return std::string(count, character); }
@@ -66,13 +69,18 @@ protected:
     };
 
     // The per-user folder the launcher extracts into, with its final '/'.
-    std::string tempFolder() const { return (root.path() / "tmp" / ("tessit-" + std::to_string(getuid()))).string() + "/"; }
+    std::string tempFolder() const { return (temporaryBase / ("tessit-" + std::to_string(getuid()))).string() + "/"; }
 
-    fs::path pack(const std::string& name, int oemId)
+    fs::path pack(const std::string& name, int oemId) { return packItems(name, oemId, {(root.path() / "stage").string()}); }
+
+    // Packs tessit-pack's ITEMs: files, folders or NAME=PATH.
+    fs::path packItems(const std::string& name, int oemId, const std::vector<std::string>& items)
     {
         const fs::path output = root.path() / name;
-        const Outcome packed = run(TESSIT_PACKER_PATH, {"build", "-l", TESSIT_LAUNCHER_PATH, "-o", output.string(),
-                                                        "--oem", std::to_string(oemId), (root.path() / "stage").string()});
+        std::vector<std::string> arguments = {"build", "-l", TESSIT_LAUNCHER_PATH, "-o", output.string(),
+                                              "--oem", std::to_string(oemId)};
+        arguments.insert(arguments.end(), items.begin(), items.end());
+        const Outcome packed = run(TESSIT_PACKER_PATH, arguments);
         EXPECT_EQ(packed.exitCode, 0) << packed.errorOutput;
         return output;
     }
@@ -80,7 +88,7 @@ protected:
     pid_t start(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& errorFile)
     {
         std::vector<std::string> environment = {
-            "TMPDIR=" + (root.path() / "tmp").string(),
+            "TMPDIR=" + temporaryBase.string(),
             "XDG_CONFIG_HOME=" + (root.path() / "config").string(),
             "TESSIT_TRACE=" + (root.path() / "trace.txt").string(),
             "TESSIT_TEST_HOLD=" + (root.path() / "hold").string(),
@@ -136,6 +144,7 @@ protected:
     }
 
     Kavo::KxTestFolder root;
+    fs::path temporaryBase = root.path() / "tmp"; // what TMPDIR names
 
 private:
     static std::vector<char*> pointers(std::vector<std::string>& texts)

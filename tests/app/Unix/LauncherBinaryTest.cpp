@@ -25,7 +25,7 @@ TEST_F(LauncherBinaryTest, DoesTheWholeJobInOrder)
               "arguments: 1\nparameters: 1\t12\tModel DEBUG\t\nfolder: " + temp.substr(0, temp.size() - 1) +
                   "\nthe installer had finished\n")
         << "the installer's exit code 7 did not stop the run";
-    EXPECT_EQ(awaitFile(root.path() / "bin/regsvr32-calls.txt"), "/s \"" + temp + "Viewer.ocx\"\n");
+    EXPECT_EQ(awaitFile(root.path() / "bin/regsvr32-calls.txt"), "[/s][" + temp + "Viewer.ocx]\n");
     EXPECT_EQ(readText(root.path() / "config/QIRA/QIRA.conf"), "[UI]\nOEM=47\n");
 
     const std::string banner = repeated('&', 23) + "Tessit" + repeated('&', 27) + "\n";
@@ -103,4 +103,52 @@ TEST_F(LauncherBinaryTest, RefusedPackagesSayWhyAndStartNothing)
     }
     EXPECT_FALSE(fs::exists(tempFolder() + "installer-arguments.txt"));
     EXPECT_FALSE(fs::exists(root.path() / "config/QIRA/QIRA.conf"));
+}
+
+// Programs get their arguments one by one and the temporary folder is the
+// one TMPDIR names: a quote in it cannot make another program run, and its
+// backslash is no level separator.
+TEST_F(LauncherBinaryTest, ProgramsGetTheirArgumentsWhateverTheTemporaryFolderHolds)
+{
+    fs::create_directories(root.path() / "stage/controls");
+    root.writeFile(u"stage/controls/Grid.ocx", "grid");
+    const fs::path package = pack("Setup", 47);
+    temporaryBase = root.path() / "a\"b\\c";
+    fs::create_directories(temporaryBase);
+    // What the installer's re-split command line "<temp>mDNSResponder.exe" -install named.
+    const fs::path planted =
+        root.path() / "ab/c" / ("tessit-" + std::to_string(getuid())) / "mDNSResponder.exe -install";
+    fs::create_directories(planted.parent_path());
+    writeProgram(fs::relative(planted, root.path()).c_str(), "#!/bin/sh\ntouch \"$HOME/planted-ran\"\n");
+
+    const Outcome outcome = run(package, {"-NAME:a\\b \"c\""});
+
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.errorOutput;
+    const std::string temp = tempFolder();
+    EXPECT_EQ(readText(temp + "installer-arguments.txt"), "-install\n");
+    EXPECT_FALSE(fs::exists(root.path() / "planted-ran"));
+    EXPECT_EQ(awaitFile(temp + "main-tool.txt"), "arguments: 1\nparameters: 0\t47\ta\\b \"c\"\t\nfolder: " +
+                                                     temp.substr(0, temp.size() - 1) + "\nthe installer had finished\n");
+    const std::string calls = awaitFile(root.path() / "bin/regsvr32-calls.txt");
+    EXPECT_NE(calls.find("[/s][" + temp + "Viewer.ocx]\n"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("[/s][" + temp + "controls/Grid.ocx]\n"), std::string::npos) << calls;
+}
+
+// Exit code 0 says the main tool was started; a package without one, or
+// whose main tool could not be written, ends the run with 1.
+TEST_F(LauncherBinaryTest, ARunWhoseMainToolDidNotStartFails)
+{
+    const std::string stage = (root.path() / "stage").string();
+    const std::vector<std::vector<std::string>> packages = {
+        {"mDNSResponder.exe=" + stage + "/mDNSResponder.exe", "docs/readme.txt=" + stage + "/docs/readme.txt"},
+        {"QIRA_t.exe\\x=" + stage + "/docs/readme.txt", "QIRA_t.exe=" + stage + "/QIRA_t.exe"},
+    };
+    for (const std::vector<std::string>& items : packages) {
+        fs::remove_all(tempFolder());
+        const fs::path package = packItems("Setup", 47, items);
+
+        const Outcome outcome = run(package, {});
+
+        EXPECT_EQ(outcome.exitCode, 1) << items.back() << ": " << outcome.errorOutput;
+    }
 }

@@ -2,6 +2,7 @@
 #include "KxTestPrinting.h"
 
 #include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxPath.h"
 #include "KxFoundation/Unix/KxNativePath.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,16 @@ TEST(KxNativePath, BackslashesSeparateLevelsAndTextIsUtf8)
     EXPECT_EQ(_kx_native_path(u"\u00FC\U0001F600"), "\xC3\xBC\xF0\x9F\x98\x80");
     EXPECT_EQ(_kx_path_from_native("\xC3\xBC\xF0\x9F\x98\x80"), KxString(u"\u00FC\U0001F600"));
     EXPECT_EQ(_kx_path_from_native("\xFF"), KxString());
+}
+
+// A folder the system names with a '\' stays that folder when a packaged
+// name is joined to it: only the name's '\' separate levels.
+TEST(KxNativePath, TheSystemsOwnBackslashesAreKept)
+{
+    const KxString folder = _kx_path_from_native("/tmp/a\\b/");
+    EXPECT_EQ(lastPathComponent(folder), KxString(u"a\uF05Cb"));
+    EXPECT_EQ(_kx_native_path(folder + u"docs\\x.txt"), "/tmp/a\\b/docs/x.txt");
+    EXPECT_EQ(_kx_utf8_text(folder), "/tmp/a\\b/");
 }
 
 // Packaged programs are started after extraction, so their owner may run them.
