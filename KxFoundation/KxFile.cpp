@@ -35,6 +35,20 @@ bool KxFile::create(const KxString& path)
     return isOpen();
 }
 
+bool KxFile::createNew(const KxString& path)
+{
+    close();
+    descriptor = _kx_descriptor_open(path, KxOpenMode::CreateNew);
+    return isOpen();
+}
+
+bool KxFile::openHeld(const KxString& path)
+{
+    close();
+    descriptor = _kx_descriptor_open(path, KxOpenMode::ReadHeld);
+    return isOpen();
+}
+
 int32_t KxFile::read(void* buffer, uint32_t count)
 {
     if (!isOpen())

@@ -23,6 +23,13 @@ public:
     bool open(const KxString& path, bool writable);
     // Opens for reading and writing, created or truncated to length 0.
     bool create(const KxString& path);
+    // Makes a new file for reading and writing; fails when anything, a link
+    // included, is at the path already.
+    bool createNew(const KxString& path);
+    // Opens an existing file for reading only, never through a link, and
+    // holds it: while it is open others may only read it (on Windows it can
+    // then be neither written, renamed nor deleted).
+    bool openHeld(const KxString& path);
 
     // Bytes transferred (fewer at the end of the file), or -1.
     int32_t read(void* buffer, uint32_t count);

@@ -9,7 +9,18 @@ class KxString;
 
 // The C runtime's descriptor calls behind KxFile, one implementation per
 // platform. Each is one call on the descriptor; -1 reports failure.
-enum class KxOpenMode { ReadOnly, ReadWrite, CreateOrTruncate };
+enum class KxOpenMode {
+    ReadOnly,
+    ReadWrite,
+    CreateOrTruncate,
+    // A file that did not exist, made for reading and writing; a link at the
+    // path makes it fail.
+    CreateNew,
+    // An existing file for reading, never through a link; while it is open
+    // others may only read it (on Windows it can then be neither written,
+    // renamed nor deleted).
+    ReadHeld,
+};
 
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode);
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count);

@@ -31,6 +31,20 @@ bool createDirectories(const KxString& path);
 // True when the status query succeeds: files and folders alike.
 bool fileExists(const KxString& path);
 
+// True for a folder that is itself a folder, not a link or reparse point
+// leading to one.
+bool isRealDirectory(const KxString& path);
+
+// True when anything, a dangling link included, has the name `path`.
+bool nameExists(const KxString& path);
+
+// Gives the file `from` the name `to`, in the same folder, replacing what
+// had that name; a link there is replaced, never followed.
+bool replaceFile(const KxString& from, const KxString& to);
+
+// Removes a file's name; a link is removed, not what it leads to.
+bool removeFile(const KxString& path);
+
 // The full path of the running executable.
 KxString modulePath();
 
@@ -39,7 +53,8 @@ KxString modulePath();
 // or another '\'), after one trailing '\' is dropped.
 std::vector<KxString> _kx_directory_levels(const KxString& path);
 
-// Creates one folder whose parent exists.
+// Creates one folder whose parent exists, for its owner alone where the
+// system has owners.
 bool _kx_create_directory(const KxString& path);
 
 } // namespace Kavo

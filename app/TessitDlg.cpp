@@ -25,6 +25,13 @@ const char16_t kControlExtension[] = u"ocx";
 const char16_t kRegistrationTool[] = u"regsvr32";
 const char16_t kSilentRegistration[] = u"/s";
 
+// The entries the run starts: the installer, the main tool and the controls.
+bool IsProgramEntry(const KxString& name)
+{
+    return name.equalsIgnoreCase(kInstallerFileName) || name.equalsIgnoreCase(kMainToolFileName) ||
+           fileExtension(name).equalsIgnoreCase(kControlExtension);
+}
+
 } // namespace
 
 KxString TraceBanner(const char16_t* sourceName)
@@ -87,7 +94,9 @@ void CTessitDlg::RunSequence()
     if (package.outcome != OpenOutcome::Opened)
         return;
 
-    const ExtractionReport extraction = ExtractEntries(m_platform, packageFile, header, package.tempFolder, m_log);
+    // The programs stay held until the sequence ends, after the last start.
+    const ExtractionReport extraction =
+        ExtractEntries(m_platform, packageFile, header, package.tempFolder, m_log, IsProgramEntry);
     if (extraction.damaged()) {
         KxString message;
         message.format(u"Can not write %@ file!!!", &extraction.firstDamagedTarget);

@@ -9,23 +9,49 @@ namespace {
 
 bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
+bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// C0 and C1 controls and DEL: a line feed forges a log line, an escape
+// reaches the terminal.
+bool isControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
+
 // Windows drops trailing dots and spaces from a level, so '..', '...' and
-// '.. ' may all climb to the parent; no real name consists of them alone.
-bool isDotLevel(const std::u16string& level)
+// '.. ' may all climb to the parent, and '. ' and '   ' name the folder
+// itself or nothing; no real name consists of them alone. A plain '.' is
+// the folder itself everywhere.
+bool isDotsAndSpacesLevel(const std::u16string& level)
 {
-    const bool onlyDotsAndSpaces =
-        std::all_of(level.begin(), level.end(), [](char16_t unit) { return unit == u'.' || unit == u' '; });
-    return onlyDotsAndSpaces && std::count(level.begin(), level.end(), u'.') >= 2;
+    return !level.empty() && level != u"." &&
+           std::all_of(level.begin(), level.end(), [](char16_t unit) { return unit == u'.' || unit == u' '; });
+}
+
+// The position of each unit that is half of no surrogate pair.
+std::vector<bool> loneSurrogates(const std::u16string& text)
+{
+    std::vector<bool> lone(text.size(), false);
+    for (size_t index = 0; index < text.size(); ++index) {
+        if (isHighSurrogate(text[index]) && index + 1 < text.size() && isLowSurrogate(text[index + 1]))
+            ++index;
+        else
+            lone[index] = isHighSurrogate(text[index]) || isLowSurrogate(text[index]);
+    }
+    return lone;
 }
 
 } // namespace
 
+// A lone surrogate has no UTF-8 form: written, it would make a name no
+// other program can spell.
 bool isUnsafeEntryName(const KxString& name)
 {
     const std::u16string text(name.c_str(), name.length());
     if (!text.empty() && isSeparator(text.front()))
         return true;
-    if (text.find(u':') != std::u16string::npos)
+    if (text.find(u':') != std::u16string::npos || std::any_of(text.begin(), text.end(), isControl))
+        return true;
+    const std::vector<bool> lone = loneSurrogates(text);
+    if (std::find(lone.begin(), lone.end(), true) != lone.end())
         return true;
     std::u16string level;
     for (const char16_t unit : text + u'/') {
@@ -33,11 +59,28 @@ bool isUnsafeEntryName(const KxString& name)
             level.push_back(unit);
             continue;
         }
-        if (isDotLevel(level))
+        if (isDotsAndSpacesLevel(level))
             return true;
         level.clear();
     }
     return false;
+}
+
+KxString printableEntryName(const KxString& name)
+{
+    const std::u16string text(name.c_str(), name.length());
+    const std::vector<bool> lone = loneSurrogates(text);
+    KxString shown;
+    for (size_t index = 0; index < text.size(); ++index) {
+        const char16_t unit = text[index];
+        if (lone[index])
+            shown.appendFormat(u"\\u%04X", unsigned(unit));
+        else if (isControl(unit))
+            shown.appendFormat(u"\\x%02X", unsigned(unit));
+        else
+            shown += std::u16string(1, unit).c_str();
+    }
+    return shown;
 }
 
 } // namespace Tessit

@@ -4,13 +4,13 @@
 #include "KxFoundation/KxString.h"
 #include "platform/PackagePlatform.h"
 
+#include "KxFoundation/KxFile.h"
+
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
-
-namespace Kavo {
-class KxFile;
-}
 
 namespace Tessit {
 
@@ -84,26 +84,39 @@ OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath
 enum class EntryOutcome {
     Written,          // the whole entry is on disk, forced to the device
     SkippedLauncher,  // the launcher's own file, never written
-    SkippedUnsafe,    // a name that would leave the target folder
-    NotCreated,       // the target could not be created; its bytes passed over
-    Damaged,          // a short or failed read, write or flush
+    SkippedUnsafe,    // a name that must not be written
+    NotCreated,       // the target or its folder could not be made; its bytes passed over
+    Damaged,          // a short or failed read, write or flush, or a held program that is not the entry
 };
 
 struct ExtractionReport {
     std::vector<EntryOutcome> entries; // one per entry, in table order
     KxString firstDamagedTarget;       // empty when nothing was damaged
+    // The programs among the written entries, held open (KxFile::openHeld)
+    // from the end of their extraction until the report is dropped.
+    std::vector<std::unique_ptr<Kavo::KxFile>> heldPrograms;
 
     bool damaged() const { return firstDamagedTarget.length() != 0; }
 };
 
+// Tells the entries that are programs run after the extraction.
+using ProgramEntryTest = std::function<bool(const KxString& name)>;
+
 // Writes every entry below `targetFolder` (which ends in a separator), then
-// closes `packageFile`.
+// closes `packageFile`. Each program is held from the end of its copy and
+// read back against the package, so that what is started later is the
+// entry and nothing put in its place meanwhile.
 ExtractionReport ExtractEntries(PackagePlatform& platform, Kavo::KxFile& packageFile, const PackageHeader& header,
-                                const KxString& targetFolder, KxString& log);
+                                const KxString& targetFolder, KxString& log,
+                                const ProgramEntryTest& isProgram = ProgramEntryTest());
 
 // True for a name that must not be written: it begins with a separator,
 // holds a drive mark, or has a level of dots that Windows reads as '..'.
 bool isUnsafeEntryName(const KxString& name);
+
+// The name with every character that would act on a terminal or a log
+// written as \xNN (\uNNNN for a lone surrogate), for showing it.
+KxString printableEntryName(const KxString& name);
 
 } // namespace Tessit
 

@@ -4,6 +4,8 @@
 #include "KxFoundation/KxPath.h"
 
 #include <algorithm>
+#include <cstring>
+#include <random>
 #include <vector>
 
 namespace Tessit {
@@ -13,6 +15,9 @@ using Kavo::KxFile;
 namespace {
 
 constexpr int kFromCurrent = 1;
+constexpr int kPartNameAttempts = 16;
+
+bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
 class Extraction {
 public:
@@ -21,23 +26,31 @@ public:
     {
     }
 
-    EntryOutcome extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData);
+    EntryOutcome extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData,
+                         std::unique_ptr<KxFile>* held);
 
     KxString lastTarget;
 
 private:
-    void makeFolderFor(const KxString& name);
+    bool makeFolderFor(const KxString& name);
     EntryOutcome copy(const KxString& target, int32_t size);
+    bool createPart(const KxString& target, KxFile& part, KxString& partPath);
+    bool writeEntry(KxFile& output, int32_t size);
+    bool matchesPackage(KxFile& held, int32_t size);
     void passOver(int64_t count) { m_package.seek(count, kFromCurrent); }
 
     KxFile& m_package;
     const KxString& m_targetFolder;
     KxString& m_log;
     std::vector<uint8_t> m_buffer;
+    std::vector<uint8_t> m_heldBuffer;
+    std::random_device m_random;
 };
 
-// A negative size gives no count to copy and no way to the next entry.
-EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData)
+// A negative size gives no count to copy and no way to the next entry. An
+// entry that is `held` stays open from the end of its copy (KxFile::openHeld).
+EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData,
+                                 std::unique_ptr<KxFile>* held)
 {
     const int64_t storedBytes = std::max(size, 0);
     if (isLauncherEntry(name)) {
@@ -46,27 +59,53 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
         return EntryOutcome::SkippedLauncher;
     }
     if (isUnsafeEntryName(name)) {
-        m_log.appendFormat(u"skip unsafe name: [%@]\n", &name);
+        const KxString shown = printableEntryName(name);
+        m_log.appendFormat(u"skip unsafe name: [%@]\n", &shown);
         passOver(storedBytes);
         return EntryOutcome::SkippedUnsafe;
     }
     lastTarget.format(u"%@%S", &m_targetFolder, name.c_str());
     if (size < 0)
         return EntryOutcome::Damaged;
-    makeFolderFor(name);
+    const bool folderMade = makeFolderFor(name);
     m_log.appendFormat(u"File%02d : %@(%d)\n", number, &lastTarget, size);
-    return copy(lastTarget, size);
+    if (!folderMade) {
+        passOver(size);
+        return EntryOutcome::NotCreated;
+    }
+    const EntryOutcome outcome = copy(lastTarget, size);
+    if (outcome != EntryOutcome::Written || !held)
+        return outcome;
+    *held = std::make_unique<KxFile>();
+    return (*held)->openHeld(lastTarget) && matchesPackage(**held, size) ? outcome : EntryOutcome::Damaged;
 }
 
-// Folder creation may fail; the target's creation then fails too.
-void Extraction::makeFolderFor(const KxString& name)
+// Every level of the entry's folder is a real folder below the target
+// folder: one that exists as a link or reparse point would lead the entry
+// elsewhere, so it counts as a level that cannot be made. Levels are made
+// where a '\\' ends them, as createDirectories makes them.
+bool Extraction::makeFolderFor(const KxString& name)
 {
     KxString folder(name);
     Kavo::removeLastPathComponent(folder);
-    if (folder == name || Kavo::fileExists(m_targetFolder + folder))
-        return;
-    m_log.appendFormat(u"make folder: [%@]\n", &folder);
-    Kavo::createDirectories(m_targetFolder + folder);
+    if (folder == name)
+        return true;
+    const std::u16string units(folder.c_str(), folder.length());
+    bool announced = false;
+    for (size_t end = 1; end <= units.size(); ++end) {
+        if (end < units.size() && !isSeparator(units[end]))
+            continue;
+        const KxString level = m_targetFolder + units.substr(0, end).c_str();
+        if (Kavo::isRealDirectory(level))
+            continue;
+        if (!announced)
+            m_log.appendFormat(u"make folder: [%@]\n", &folder);
+        announced = true;
+        const bool madeHere = end == units.size() || units[end] == u'\\';
+        if (!madeHere || Kavo::nameExists(level) || !Kavo::_kx_create_directory(level))
+            return false;
+    }
+    return true;
 }
 
 // A write may take only part of a block (a filling device takes what room
@@ -83,17 +122,43 @@ bool writeAll(KxFile& output, const uint8_t* bytes, int32_t count)
     return true;
 }
 
-// Whatever happens to the target, the package is left at the next entry.
-// Each chunk is sent on to the device as soon as it is written, so the
-// device writes while the next chunk is copied and the final flush, which
-// decides whether the file came out whole, has little left to wait for.
+// The entry is written whole under a name of its own beside the target and
+// then takes the target's name. So nothing is ever written through a link
+// or into a file that is running, and a damaged entry leaves the target as
+// it was and nothing half-written behind.
 EntryOutcome Extraction::copy(const KxString& target, int32_t size)
 {
-    KxFile output;
-    if (!output.create(target)) {
+    KxFile part;
+    KxString partPath;
+    if (!createPart(target, part, partPath)) {
         passOver(size);
         return EntryOutcome::NotCreated;
     }
+    const bool whole = writeEntry(part, size) && part.flush() == 0;
+    part.close();
+    if (whole && Kavo::replaceFile(partPath, target))
+        return EntryOutcome::Written;
+    Kavo::removeFile(partPath);
+    return whole ? EntryOutcome::NotCreated : EntryOutcome::Damaged;
+}
+
+// A name taken already (perhaps planted there) is passed over for another.
+bool Extraction::createPart(const KxString& target, KxFile& part, KxString& partPath)
+{
+    for (int attempt = 0; attempt < kPartNameAttempts; ++attempt) {
+        partPath.format(u"%@.tessit-%08x", &target, uint32_t(m_random()));
+        if (part.createNew(partPath))
+            return true;
+    }
+    return false;
+}
+
+// Whatever happens to the output, the package is left at the next entry.
+// Each chunk is sent on to the device as soon as it is written, so the
+// device writes while the next chunk is copied and the final flush, which
+// decides whether the file came out whole, has little left to wait for.
+bool Extraction::writeEntry(KxFile& output, int32_t size)
+{
     int64_t unread = size;
     bool allWritten = true;
     while (unread > 0 && allWritten) {
@@ -107,28 +172,66 @@ EntryOutcome Extraction::copy(const KxString& target, int32_t size)
     }
     if (unread > 0)
         passOver(unread);
-    if (unread > 0 || !allWritten || output.flush() != 0)
-        return EntryOutcome::Damaged;
-    return EntryOutcome::Written;
+    return unread == 0 && allWritten;
+}
+
+bool readAll(KxFile& file, uint8_t* buffer, uint32_t count)
+{
+    while (count > 0) {
+        const int32_t delivered = file.read(buffer, count);
+        if (delivered <= 0)
+            return false;
+        buffer += delivered;
+        count -= uint32_t(delivered);
+    }
+    return true;
+}
+
+// Between the copy and the hold another process could have put other bytes
+// under the target's name: what is held is read back and compared with the
+// entry in the package, which is left at the next entry again.
+bool Extraction::matchesPackage(KxFile& held, int32_t size)
+{
+    if (!m_package.seek(-int64_t(size), kFromCurrent))
+        return false;
+    m_heldBuffer.resize(COPY_CHUNK_SIZE);
+    int64_t unchecked = size;
+    bool same = true;
+    while (unchecked > 0) {
+        const uint32_t count = uint32_t(std::min<int64_t>(unchecked, COPY_CHUNK_SIZE));
+        if (!readAll(m_package, m_buffer.data(), count))
+            break;
+        unchecked -= count;
+        same = same && readAll(held, m_heldBuffer.data(), count) &&
+               std::memcmp(m_buffer.data(), m_heldBuffer.data(), count) == 0;
+    }
+    if (unchecked > 0)
+        passOver(unchecked);
+    uint8_t beyondTheEnd = 0;
+    return same && unchecked == 0 && held.read(&beyondTheEnd, 1) == 0;
 }
 
 } // namespace
 
 ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, const PackageHeader& header,
-                                const KxString& targetFolder, KxString& log)
+                                const KxString& targetFolder, KxString& log, const ProgramEntryTest& isProgram)
 {
     ExtractionReport report;
     Extraction extraction(packageFile, targetFolder, log);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        const EntryOutcome outcome =
-            extraction.extract(index + 1, name, header.sizes[size_t(index)], header.launcherEntriesCarryData);
+        std::unique_ptr<KxFile> held;
+        const EntryOutcome outcome = extraction.extract(index + 1, name, header.sizes[size_t(index)],
+                                                        header.launcherEntriesCarryData,
+                                                        isProgram && isProgram(name) ? &held : nullptr);
         if (outcome == EntryOutcome::Damaged) {
             const KxString& target = extraction.lastTarget;
             log.appendFormat(u"damaged: [%@]\n", &target);
             if (!report.damaged())
                 report.firstDamagedTarget = target;
         }
+        if (held && held->isOpen())
+            report.heldPrograms.push_back(std::move(held));
         report.entries.push_back(outcome);
     }
     packageFile.close();

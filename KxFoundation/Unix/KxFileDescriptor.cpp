@@ -20,6 +20,8 @@ int openFlags(KxOpenMode mode)
     case KxOpenMode::ReadOnly: return O_RDONLY;
     case KxOpenMode::ReadWrite: return O_RDWR;
     case KxOpenMode::CreateOrTruncate: return O_RDWR | O_CREAT | O_TRUNC;
+    case KxOpenMode::CreateNew: return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case KxOpenMode::ReadHeld: return O_RDONLY | O_NOFOLLOW;
     }
     return O_RDONLY;
 }

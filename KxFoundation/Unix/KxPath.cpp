@@ -2,6 +2,7 @@
 
 #include "KxFoundation/Unix/KxNativePath.h"
 
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,9 +16,30 @@ bool fileExists(const KxString& path)
     return ::stat(_kx_native_path(path).c_str(), &status) == 0;
 }
 
+bool isRealDirectory(const KxString& path)
+{
+    struct stat status;
+    return ::lstat(_kx_native_path(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool nameExists(const KxString& path)
+{
+    struct stat status;
+    return ::lstat(_kx_native_path(path).c_str(), &status) == 0;
+}
+
+bool replaceFile(const KxString& from, const KxString& to)
+{
+    return ::rename(_kx_native_path(from).c_str(), _kx_native_path(to).c_str()) == 0;
+}
+
+bool removeFile(const KxString& path) { return ::unlink(_kx_native_path(path).c_str()) == 0; }
+
+// Others may not even look into folders the launcher makes: programs are
+// started from them.
 bool _kx_create_directory(const KxString& path)
 {
-    return ::mkdir(_kx_native_path(path).c_str(), 0777) == 0;
+    return ::mkdir(_kx_native_path(path).c_str(), S_IRWXU) == 0;
 }
 
 // Empty when the system cannot tell.

@@ -3,6 +3,8 @@
 #include "KxFoundation/KxString.h"
 #include "KxFoundation/Windows/KxNativePath.h"
 
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -18,8 +20,35 @@ int openFlags(KxOpenMode mode)
     case KxOpenMode::ReadOnly: return _O_RDONLY | _O_BINARY;
     case KxOpenMode::ReadWrite: return _O_RDWR | _O_BINARY;
     case KxOpenMode::CreateOrTruncate: return _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY;
+    case KxOpenMode::CreateNew: return _O_RDWR | _O_BINARY;
+    case KxOpenMode::ReadHeld: return _O_RDONLY | _O_BINARY;
     }
     return _O_RDONLY | _O_BINARY;
+}
+
+// Neither mode follows a reparse point at the path. A new file may be
+// renamed or deleted by others (its name is only a step on the way to the
+// target) but not written; a held file may only be read.
+int32_t openWithoutReparsePoint(const KxString& path, KxOpenMode mode)
+{
+    const bool creating = mode == KxOpenMode::CreateNew;
+    const HANDLE file = CreateFileW(_kx_native_path(path).c_str(),
+                                    creating ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                                    creating ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ, nullptr,
+                                    creating ? CREATE_NEW : OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(file);
+        return -1;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), creating ? 0 : _O_RDONLY);
+    if (descriptor == -1)
+        CloseHandle(file);
+    return descriptor;
 }
 
 } // namespace
@@ -27,6 +56,8 @@ int openFlags(KxOpenMode mode)
 // Deny-none sharing: other openers keep read and write access.
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
 {
+    if (mode == KxOpenMode::CreateNew || mode == KxOpenMode::ReadHeld)
+        return openWithoutReparsePoint(path, mode);
     int descriptor = -1;
     if (_wsopen_s(&descriptor, _kx_native_path(path).c_str(), openFlags(mode), _SH_DENYNO,
                   _S_IREAD | _S_IWRITE) != 0)

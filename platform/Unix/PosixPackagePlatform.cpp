@@ -62,14 +62,28 @@ std::string temporaryBase()
     return base;
 }
 
-// Only a real folder of the user's own that nobody else may write into is
-// safe to hold files that are run later.
-bool isPrivateFolder(const std::string& path)
+// The folder that holds the private folder: where others may write without
+// the sticky bit, they could rename the private folder and put another in
+// its place after it was checked (OpenSSH's strict modes refuse such a
+// folder for the same reason).
+bool isSafeParent(const std::string& path)
 {
     struct stat status;
-    if (::lstat(path.c_str(), &status) != 0)
+    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
         return false;
-    return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return (status.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (status.st_mode & S_ISVTX) != 0;
+}
+
+// Only a real folder of the user's own is safe to hold files that are run
+// later; one left with looser modes is made private again, so that nobody
+// else may plant links in it or read what is started from it.
+bool makePrivateFolder(const std::string& path)
+{
+    const Descriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status;
+    if (folder.get() == -1 || ::fstat(folder.get(), &status) != 0 || status.st_uid != ::geteuid())
+        return false;
+    return (status.st_mode & 07777) == S_IRWXU || ::fchmod(folder.get(), S_IRWXU) == 0;
 }
 
 // A folder left from an earlier run may since have become unwritable (its
@@ -113,10 +127,12 @@ KxString PosixPackagePlatform::tempFolder()
     const std::string base = temporaryBase();
     if (base.empty())
         return KxString();
+    if (!isSafeParent(base))
+        return KxString();
     const std::string folder = base + "/tessit-" + std::to_string(::geteuid());
     if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
         return KxString();
-    if (!isPrivateFolder(folder) || !isWritableFolder(folder))
+    if (!makePrivateFolder(folder) || !isWritableFolder(folder))
         return KxString();
     return Kavo::_kx_path_from_native(folder + "/");
 }

@@ -138,10 +138,47 @@ TEST(PackageExtraction, NeverWritesOutsideTheTargetFolder)
     }
 }
 
+// Names no user could type or see as they are: levels of spaces, or of a dot
+// and spaces, lone surrogates and control characters. They are skipped, and
+// the log shows them escaped, so no log line is forged and nothing reaches
+// the terminal raw.
+TEST(PackageExtraction, SkipsNamesThatCannotBeShownOrSpelled)
+{
+    struct Case {
+        std::u16string name;
+        const char16_t* shown;
+    };
+    const std::vector<Case> cases = {
+        {u"   ", u"   "},
+        {u". \\x.txt", u". \\x.txt"},
+        {u" \\h.txt", u" \\h.txt"},
+        {u"a\\   \\b.txt", u"a\\   \\b.txt"},
+        {u"forged\nFile02 : x(1).txt", u"forged\\x0AFile02 : x(1).txt"},
+        {u"\x1B[2Jescape.txt", u"\\x1B[2Jescape.txt"},
+        {u"c1\u009B.txt", u"c1\\x9B.txt"},
+        {u"del\x7F.txt", u"del\\x7F.txt"},
+        {std::u16string(u"high") + char16_t(0xD800) + u".txt", u"high\\uD800.txt"},
+        {std::u16string(u"low") + char16_t(0xDC00) + u".txt", u"low\\uDC00.txt"},
+        {std::u16string(1, char16_t(0xDBFF)), u"\\uDBFF"},
+    };
+    for (const Case& c : cases) {
+        PackageRun run;
+        const KxString name(c.name.c_str());
+        const ExtractionReport report = extractEntries(run, {{c.name, "hidden", {}, true}, {u"inside.txt", "inside", {}, true}});
+        EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::SkippedUnsafe, EntryOutcome::Written}))
+            << testing::PrintToString(KxString(c.shown));
+        EXPECT_EQ(run.log.indexOfIgnoreCase(KxString(u"skip unsafe name: [") + c.shown + u"]\n"), 0)
+            << testing::PrintToString(run.log);
+        EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"temp", std::filesystem::path("temp") / "inside.txt"}));
+    }
+    EXPECT_FALSE(isUnsafeEntryName(u"pair\U0001F600.txt"));
+    EXPECT_EQ(printableEntryName(u"pair\U0001F600.txt"), KxString(u"pair\U0001F600.txt"));
+}
+
 TEST(PackageExtraction, SafeNamesAreNotMistakenForUnsafeOnes)
 {
     for (const char16_t* name : {u"a.txt", u"docs\\a.txt", u"a/b.txt", u"..a", u"a..", u"a..b\\c", u".profile",
-                                 u"dir.\\x", u"a\\.\\b"})
+                                 u"dir.\\x", u"a\\.\\b", u"a b\\c d.txt", u" lead.txt", u"trail .txt"})
         EXPECT_FALSE(isUnsafeEntryName(name)) << testing::PrintToString(KxString(name));
 }
 
@@ -162,5 +199,6 @@ TEST(PackageExtraction, MarksEntriesCutShortAsDamaged)
     EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"b");
     EXPECT_NE(run.log.indexOfIgnoreCase(KxString(u"damaged: [") + run.platform.temporaryFolder + u"c]\n"), -1);
     EXPECT_EQ(run.extracted(u"a"), "complete");
-    EXPECT_EQ(run.extracted(u"c"), "abc");
+    EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"data", "temp", std::filesystem::path("temp") / "a"}))
+        << "a damaged entry leaves nothing half-written";
 }

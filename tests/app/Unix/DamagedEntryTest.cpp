@@ -1,19 +1,24 @@
 #include "../RunSequenceFixture.h"
+#include "KxFileSizeLimit.h"
 
 #include <filesystem>
 
 using namespace Tessit;
 using Kavo::KxString;
 
-// A target that cannot take its bytes (here a link to a full device) marks
+// A target that cannot take its bytes (here past the file-size limit) marks
 // its entry damaged: the run ends with its message and starts nothing.
 TEST_F(RunSequenceTest, DamagedEntryEndsTheRunBeforeAnythingIsStarted)
 {
-    pack(47, {{u"mDNSResponder.exe", "#!/bin/sh\n"}, {u"QIRA_t.exe", "#!/bin/sh\n"}, {u"Viewer.ocx", "control"}});
-    std::filesystem::create_symlink("/dev/full", temp.at(u"QIRA_t.exe"));
+    pack(47, {{u"mDNSResponder.exe", "#!/bin/sh\n"}, {u"QIRA_t.exe", std::string(8192, '#')}, {u"Viewer.ocx", "control"}});
 
-    EXPECT_EQ(run({u"DEBUG"}), kExitRunIncomplete);
+    int exitCode = 0;
+    {
+        const Kavo::KxFileSizeLimit limit(4096);
+        exitCode = run({u"DEBUG"});
+    }
 
+    EXPECT_EQ(exitCode, kExitRunIncomplete);
     const std::vector<KxString> afterExtraction =
         eventsStartingWith({u"messageBox: ", u"runHiddenAndWait: ", u"writeProfileInt: ", u"openKey: ",
                             u"shellOpen: ", u"endDialog: "});

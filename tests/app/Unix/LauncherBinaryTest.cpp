@@ -1,4 +1,5 @@
 // The real Linux launcher's whole job, and the runs it refuses.
+#include "KxFileSizeLimit.h"
 #include "LauncherBinaryFixture.h"
 
 using namespace Tessit;
@@ -66,6 +67,7 @@ TEST_F(LauncherBinaryTest, MoreThanThreeArgumentsEndSilently)
 
 TEST_F(LauncherBinaryTest, RefusedPackagesSayWhyAndStartNothing)
 {
+    root.writeFile(u"stage/big.bin", std::string(128 * 1024, 'b'));
     const fs::path packed = pack("Setup", 47);
     const fs::path bare = root.path() / "Bare";
     fs::copy_file(TESSIT_LAUNCHER_PATH, bare);
@@ -84,24 +86,23 @@ TEST_F(LauncherBinaryTest, RefusedPackagesSayWhyAndStartNothing)
     struct Case {
         fs::path package;
         std::string message;
-    };
-    const std::vector<Case> cases = {
-        {bare, "Bare: error: [1]Can not open " + bare.string() + " file!!!\n"},
-        {shortened, "Shortened: error: [3]Can not open " + shortened.string() + " file!!!\n"},
-        {truncated, "Truncated: error: [1]Can not open " + truncated.string() + " file!!!\n"},
-        {packed, "Setup: error: Can not write " + tempFolder() + "QIRA_t.exe file!!!\n"},
+        rlim_t fileSizeLimit; // RLIM_INFINITY for none
     };
     // The last one meets a target that cannot take its bytes.
-    fs::create_directories(tempFolder());
-    fs::permissions(tempFolder(), fs::perms::owner_all);
-    fs::create_symlink("/dev/full", tempFolder() + "QIRA_t.exe");
-
+    const std::vector<Case> cases = {
+        {bare, "Bare: error: [1]Can not open " + bare.string() + " file!!!\n", RLIM_INFINITY},
+        {shortened, "Shortened: error: [3]Can not open " + shortened.string() + " file!!!\n", RLIM_INFINITY},
+        {truncated, "Truncated: error: [1]Can not open " + truncated.string() + " file!!!\n", RLIM_INFINITY},
+        {packed, "Setup: error: Can not write " + tempFolder() + "big.bin file!!!\n", 64 * 1024},
+    };
     for (const Case& c : cases) {
+        const Kavo::KxFileSizeLimit limit(c.fileSizeLimit);
         const Outcome outcome = run(c.package, {});
         EXPECT_EQ(outcome.exitCode, 1) << c.package;
         EXPECT_EQ(outcome.errorOutput, c.message);
     }
     EXPECT_FALSE(fs::exists(tempFolder() + "installer-arguments.txt"));
+    EXPECT_FALSE(fs::exists(tempFolder() + "big.bin"));
     EXPECT_FALSE(fs::exists(root.path() / "config/QIRA/QIRA.conf"));
 }
 
@@ -150,5 +151,95 @@ TEST_F(LauncherBinaryTest, ARunWhoseMainToolDidNotStartFails)
         const Outcome outcome = run(package, {});
 
         EXPECT_EQ(outcome.exitCode, 1) << items.back() << ": " << outcome.errorOutput;
+    }
+}
+
+// Nothing is written through a link below the private folder: a planted
+// link in place of a target is replaced by the entry, one in place of a
+// folder level counts as a level that cannot be made.
+TEST_F(LauncherBinaryTest, LinksBelowThePrivateFolderAreNeverFollowed)
+{
+    const fs::path package = pack("Setup", 47);
+    root.writeFile(u"victim.txt", "not to be overwritten");
+    fs::create_directories(root.path() / "elsewhere");
+    fs::create_directories(tempFolder());
+    fs::permissions(tempFolder(), fs::perms::owner_all);
+    fs::create_symlink(root.path() / "victim.txt", tempFolder() + "QIRA_t.exe");
+    fs::create_directory_symlink(root.path() / "elsewhere", tempFolder() + "docs");
+
+    const Outcome outcome = run(package, {"DEBUG"});
+
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.errorOutput;
+    EXPECT_EQ(readText(root.path() / "victim.txt"), "not to be overwritten");
+    EXPECT_FALSE(fs::is_symlink(tempFolder() + "QIRA_t.exe"));
+    EXPECT_EQ(readText(tempFolder() + "QIRA_t.exe"), kMainTool);
+    EXPECT_TRUE(fs::is_empty(root.path() / "elsewhere"));
+    EXPECT_NE(outcome.errorOutput.find("make folder: [docs]\n"), std::string::npos) << outcome.errorOutput;
+    EXPECT_EQ(awaitFile(tempFolder() + "main-tool.txt").rfind("arguments: 1\n", 0), 0u);
+}
+
+// A new version takes the place of a main tool that still runs, which
+// cannot be written into ("text file busy").
+TEST_F(LauncherBinaryTest, ANewVersionReplacesAMainToolThatStillRuns)
+{
+    const fs::path package = pack("Setup", 47);
+    fs::create_directories(tempFolder());
+    fs::permissions(tempFolder(), fs::perms::owner_all);
+    fs::copy_file("/bin/sleep", tempFolder() + "QIRA_t.exe");
+    const pid_t running = start(tempFolder() + "QIRA_t.exe", {"30"}, root.path() / "sleep-stderr.txt");
+
+    const Outcome outcome = run(package, {});
+
+    kill(running, SIGKILL);
+    finish(running);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.errorOutput;
+    EXPECT_EQ(readText(tempFolder() + "QIRA_t.exe"), kMainTool);
+    EXPECT_EQ(awaitFile(tempFolder() + "main-tool.txt").rfind("arguments: 1\n", 0), 0u);
+    for (const auto& item : fs::directory_iterator(tempFolder()))
+        EXPECT_EQ(item.path().filename().string().find(".tessit-"), std::string::npos) << item.path();
+}
+
+// The private folder is the user's alone, whatever an earlier run or the
+// umask left: it is made 0700 again, and so is every folder made below it.
+TEST_F(LauncherBinaryTest, ThePrivateFolderAndItsFoldersAreTheUsersAlone)
+{
+    const fs::path package = pack("Setup", 47);
+    for (const mode_t earlier : {mode_t(0755), mode_t(0711)}) {
+        fs::remove_all(tempFolder());
+        fs::create_directories(tempFolder());
+        chmod(tempFolder().c_str(), earlier);
+        const mode_t previousMask = umask(0);
+        const Outcome outcome = run(package, {});
+        umask(previousMask);
+
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.errorOutput;
+        for (const std::string& folder : {tempFolder(), tempFolder() + "docs"}) {
+            struct stat status {};
+            ASSERT_EQ(lstat(folder.c_str(), &status), 0) << folder;
+            EXPECT_EQ(status.st_mode & 07777, mode_t(0700)) << folder << " after " << std::oct << earlier;
+        }
+    }
+}
+
+// Where others may write into the folder that holds the private folder
+// without the sticky bit, they could swap the private folder after it was
+// checked: such a temporary folder is refused.
+TEST_F(LauncherBinaryTest, AFolderOthersCouldSwapThePrivateFolderInIsRefused)
+{
+    const fs::path package = pack("Setup", 47);
+    struct Case {
+        mode_t mode;
+        bool refused;
+    };
+    for (const Case& c : {Case{0777, true}, Case{0770, true}, Case{01777, false}, Case{0755, false}}) {
+        temporaryBase = root.path() / ("shared-" + std::to_string(c.mode));
+        fs::create_directories(temporaryBase);
+        chmod(temporaryBase.c_str(), c.mode);
+
+        const Outcome outcome = run(package, {});
+
+        EXPECT_EQ(outcome.exitCode, c.refused ? 1 : 0) << std::oct << c.mode;
+        EXPECT_EQ(outcome.errorOutput, c.refused ? "Setup: error: Can not find temp folder!!!\n" : "") << std::oct << c.mode;
+        EXPECT_EQ(fs::exists(tempFolder()), !c.refused) << std::oct << c.mode;
     }
 }
