@@ -142,7 +142,8 @@ void PosixPackagePlatform::debugOutput(const KxString& text)
     const char* traceFile = std::getenv("TESSIT_TRACE");
     if (!traceFile || !*traceFile)
         return;
-    const Descriptor trace(::open(traceFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    // Never blocking: a FIFO nobody reads, or whose reader is full, gets no line.
+    const Descriptor trace(::open(traceFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
     if (trace.get() == -1)
         return;
     const std::string line = Kavo::_kx_utf8_text(text);

@@ -47,13 +47,27 @@ bool startProgram(const std::vector<std::string>& arguments, const KxString& fol
 } // namespace
 
 PosixPlatform::PosixPlatform(std::unique_ptr<PackagePlatform> package, std::vector<KxString> arguments)
-    : m_package(std::move(package)), m_arguments(std::move(arguments))
+    : m_package(std::move(package)), m_executablePath(modulePath()), m_arguments(std::move(arguments))
 {
 }
 
-std::optional<FoundFile> PosixPlatform::findFile(const KxString& path) { return m_package->findFile(path); }
+// The running executable is looked at through /proc/self/exe, which is the
+// running file itself: the path it was started from may name another file
+// by now, and so may "<path> (deleted)" once it lost its name.
+KxString PosixPlatform::runningImage(const KxString& path) const
+{
+    return path == m_executablePath ? KxString(u"/proc/self/exe") : path;
+}
 
-std::unique_ptr<FileView> PosixPlatform::viewFile(const KxString& path) { return m_package->viewFile(path); }
+std::optional<FoundFile> PosixPlatform::findFile(const KxString& path)
+{
+    return m_package->findFile(runningImage(path));
+}
+
+std::unique_ptr<FileView> PosixPlatform::viewFile(const KxString& path)
+{
+    return m_package->viewFile(runningImage(path));
+}
 
 KxString PosixPlatform::tempFolder() { return m_package->tempFolder(); }
 
@@ -69,7 +83,7 @@ CommandLine PosixPlatform::commandLine()
 
 KxString PosixPlatform::applicationName() { return applicationNameFromPath(executablePath()); }
 
-KxString PosixPlatform::executablePath() { return modulePath(); }
+KxString PosixPlatform::executablePath() { return m_executablePath; }
 
 // The mutex's namesake is a lock file in the private temporary folder, so
 // only the same user's instances meet there, as in one Windows logon.

@@ -43,7 +43,10 @@ public:
     KxString systemToolPath(const KxString& toolName) override;
 
 private:
+    KxString runningImage(const KxString& path) const;
+
     std::unique_ptr<PackagePlatform> m_package;
+    KxString m_executablePath; // as resolved at the start, for the log
     std::vector<KxString> m_arguments;
     std::string m_profilePath;
 };

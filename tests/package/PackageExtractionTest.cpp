@@ -14,14 +14,15 @@ namespace {
 using Outcomes = std::vector<EntryOutcome>;
 
 // Opens a package of `entries` and extracts it; the run keeps the results.
-ExtractionReport extractEntries(PackageRun& run, std::vector<FixtureEntry> entries)
+ExtractionReport extractEntries(PackageRun& run, std::vector<FixtureEntry> entries,
+                                const ProgramEntryTest& isProgram = ProgramEntryTest())
 {
     PackageLayout layout;
     layout.entries = std::move(entries);
     const OpenResult result = run.open(buildPackage(layout));
     EXPECT_EQ(result.outcome, OpenOutcome::Opened);
     run.log = KxString();
-    return run.extract();
+    return run.extract(isProgram);
 }
 
 std::string patterned(size_t size, char seed)
@@ -201,4 +202,51 @@ TEST(PackageExtraction, MarksEntriesCutShortAsDamaged)
     EXPECT_EQ(run.extracted(u"a"), "complete");
     EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"data", "temp", std::filesystem::path("temp") / "a"}))
         << "a damaged entry leaves nothing half-written";
+}
+
+// Nothing is written through a link: one in place of a target is replaced
+// by the entry, one in place of a folder level is a level that cannot be
+// made, and nothing of either reaches what they lead to.
+TEST(PackageExtraction, NeverWritesThroughALink)
+{
+    namespace fs = std::filesystem;
+    PackageRun run;
+    fs::create_directories(run.folder.at(u"outside/dir"));
+    run.folder.writeFile(u"outside/victim.txt", "victim");
+    try {
+        fs::create_symlink(run.folder.at(u"outside/victim.txt"), run.folder.at(u"temp/target.txt"));
+        fs::create_directory_symlink(run.folder.at(u"outside/dir"), run.folder.at(u"temp/level"));
+    } catch (const fs::filesystem_error& refused) {
+        GTEST_SKIP() << "links cannot be made here: " << refused.what();
+    }
+
+    const ExtractionReport report = extractEntries(
+        run, {{u"target.txt", "entry", {}, true}, {u"level\\x.txt", "x", {}, true}, {u"after.txt", "after", {}, true}});
+
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::NotCreated, EntryOutcome::Written}));
+    EXPECT_EQ(run.folder.readFile(u"outside/victim.txt"), "victim");
+    EXPECT_TRUE(fs::is_empty(run.folder.at(u"outside/dir")));
+    EXPECT_FALSE(fs::is_symlink(run.folder.at(u"temp/target.txt")));
+    EXPECT_EQ(run.extracted(u"target.txt"), "entry");
+    EXPECT_EQ(run.extracted(u"after.txt"), "after");
+}
+
+// The programs are held from the end of their extraction, each read back
+// whole; the other entries are closed at once.
+TEST(PackageExtraction, HoldsTheProgramsItWrites)
+{
+    PackageRun run;
+    const ExtractionReport report =
+        extractEntries(run, {{u"tool.exe", patterned(COPY_CHUNK_SIZE + 10, 't'), {}, true}, {u"readme.txt", "r", {}, true},
+                             {u"lib\\grid.ocx", patterned(3000, 'g'), {}, true}},
+                       [](const KxString& name) { return name.indexOfIgnoreCase(u".txt") == -1; });
+
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written, EntryOutcome::Written}));
+    ASSERT_EQ(report.heldPrograms.size(), 2u);
+    for (const auto& held : report.heldPrograms) {
+        EXPECT_TRUE(held->isOpen());
+        EXPECT_TRUE(held->seek(0, 0));
+        EXPECT_EQ(held->write("x", 1), -1) << "held for reading only";
+    }
+    EXPECT_EQ(run.extracted(u"lib/grid.ocx"), patterned(3000, 'g'));
 }

@@ -38,9 +38,9 @@ public:
         return OpenPackage(platform, executable, log, file, header);
     }
 
-    ExtractionReport extract()
+    ExtractionReport extract(const ProgramEntryTest& isProgram = ProgramEntryTest())
     {
-        return ExtractEntries(platform, file, header, platform.temporaryFolder, log);
+        return ExtractEntries(platform, file, header, platform.temporaryFolder, log, isProgram);
     }
 
     std::string extracted(const std::u16string& relative) const { return folder.readFile(u"temp/" + relative); }

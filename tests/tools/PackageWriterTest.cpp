@@ -160,3 +160,36 @@ TEST(PackageInspection, ReportsWhatTheLauncherDoesNotLookFor)
                   "its certificate table (offset 4000, size 992) does not end the file (5000 bytes)",
                   "ambiguous footer: 2 places before the certificate table hold one"}));
 }
+
+// Names that carry control characters or lone surrogates are shown escaped
+// by `list`, so that they neither forge an output line nor reach the
+// terminal raw, and `verify` reports them.
+TEST(PackageInspection, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem)
+{
+    Kavo::KxTestFolder folder;
+    PackageLayout layout;
+    layout.entries = {{u"QIRA_t.exe", "main", {}, true},
+                      {u"line\nfeed.txt", "x", {}, true},
+                      {u"\x1B[2J.txt", "y", {}, true},
+                      {u". \\x.txt", "z", {}, true}};
+    folder.writeFile(u"crafted.exe", buildPackage(layout));
+    const fs::path crafted = folder.path() / "crafted.exe";
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(listPackage(crafted), 0);
+    const std::string listed = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(verifyPackage(crafted), 1);
+    const std::string verified = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+
+    EXPECT_NE(listed.find("line\\x0Afeed.txt  (unsafe name: never written)\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("\\x1B[2J.txt  (unsafe name: never written)\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find(". \\x.txt  (unsafe name: never written)\n"), std::string::npos) << listed;
+    for (const std::string& output : {listed, verified}) {
+        EXPECT_EQ(output.find('\x1B'), std::string::npos) << output;
+        EXPECT_EQ(output.find("line\nfeed"), std::string::npos) << output;
+    }
+    EXPECT_NE(verified.find("unsafe entry name 'line\\x0Afeed.txt'"), std::string::npos) << verified;
+    EXPECT_NE(verified.find("unsafe entry name '. \\x.txt'"), std::string::npos) << verified;
+}

@@ -90,7 +90,7 @@ int listPackage(const fs::path& file)
     std::printf("entries: %d\n", header.count);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        std::printf("%4d %12d  %s%s\n", index + 1, header.sizes[size_t(index)], utf8Of(name).c_str(), noteFor(name));
+        std::printf("%4d %12d  %s%s\n", index + 1, header.sizes[size_t(index)], utf8Of(printableEntryName(name)).c_str(), noteFor(name));
     }
     std::printf("header offset: %u\n", location.headerOffset);
     std::printf("certificate table: offset %u, size %u\n", location.certificateOffset, location.certificateSize);
@@ -126,7 +126,7 @@ int verifyPackage(const fs::path& file)
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
         if (isUnsafeEntryName(name))
-            report("unsafe entry name '" + utf8Of(name) + "'");
+            report("unsafe entry name '" + utf8Of(printableEntryName(name)) + "'");
     }
     std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count, faults ? "faulty" : "consistent",
                 package.isSigned() ? "signed" : "not signed");

@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,16 +88,21 @@ protected:
         return output;
     }
 
-    pid_t start(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& errorFile)
+    std::vector<std::string> environment() const
     {
-        std::vector<std::string> environment = {
+        return {
             "TMPDIR=" + temporaryBase.string(),
             "XDG_CONFIG_HOME=" + (root.path() / "config").string(),
-            "TESSIT_TRACE=" + (root.path() / "trace.txt").string(),
+            "TESSIT_TRACE=" + traceFile.string(),
             "TESSIT_TEST_HOLD=" + (root.path() / "hold").string(),
             "HOME=" + root.path().string(),
             "PATH=" + (root.path() / "bin").string() + ":/usr/bin:/bin",
         };
+    }
+
+    pid_t start(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& errorFile)
+    {
+        std::vector<std::string> variables = environment();
         std::vector<std::string> argumentTexts{program.string()};
         argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
         posix_spawn_file_actions_t actions;
@@ -105,10 +111,46 @@ protected:
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t child = -1;
         const int result = posix_spawn(&child, program.c_str(), &actions, nullptr, pointers(argumentTexts).data(),
-                                       pointers(environment).data());
+                                       pointers(variables).data());
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(result, 0) << program;
         return child;
+    }
+
+    // Runs the program open at `descriptor`, named `name` in its arguments,
+    // as a program whose file lost its name after it was started.
+    Outcome runOpenProgram(int descriptor, const std::string& name)
+    {
+        std::vector<std::string> variables = environment();
+        std::vector<std::string> argumentTexts{name};
+        std::vector<char*> argv = pointers(argumentTexts);
+        std::vector<char*> envp = pointers(variables);
+        const fs::path errorFile = root.path() / "stderr.txt";
+        const pid_t child = fork();
+        if (child == 0) {
+            const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(error, STDERR_FILENO);
+            fexecve(descriptor, argv.data(), envp.data());
+            _exit(127);
+        }
+        return Outcome{finish(child), readText(errorFile)};
+    }
+
+    // The exit code, or nothing when the child had not ended after `limit`
+    // (it is then killed).
+    static std::optional<int> finishWithin(pid_t child, std::chrono::seconds limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
     static int finish(pid_t child)
@@ -147,6 +189,7 @@ protected:
 
     Kavo::KxTestFolder root;
     fs::path temporaryBase = root.path() / "tmp"; // what TMPDIR names
+    fs::path traceFile = root.path() / "trace.txt"; // what TESSIT_TRACE names
 
 private:
     static std::vector<char*> pointers(std::vector<std::string>& texts)

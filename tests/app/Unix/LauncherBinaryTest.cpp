@@ -243,3 +243,33 @@ TEST_F(LauncherBinaryTest, AFolderOthersCouldSwapThePrivateFolderInIsRefused)
         EXPECT_EQ(fs::exists(tempFolder()), !c.refused) << std::oct << c.mode;
     }
 }
+
+// The package is read from the running file itself, never again by its
+// path: a file put at "<path> (deleted)", the name the system reports once
+// the started file lost its own, is not taken for it.
+TEST_F(LauncherBinaryTest, ThePackageIsReadFromTheRunningFile)
+{
+    const fs::path package = pack("Setup", 47);
+    const int running = open(package.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_NE(running, -1);
+    fs::remove(package);
+    fs::copy_file(TESSIT_LAUNCHER_PATH, package.string() + " (deleted)");
+
+    const Outcome outcome = runOpenProgram(running, package.string());
+    close(running);
+
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.errorOutput;
+    EXPECT_EQ(readText(tempFolder() + "QIRA_t.exe"), kMainTool);
+}
+
+// Trace lines never hold the run up: a FIFO without a reader gets none.
+TEST_F(LauncherBinaryTest, ATraceFileThatWouldBlockIsPassedOver)
+{
+    const fs::path package = pack("Setup", 47);
+    traceFile = root.path() / "trace.fifo";
+    ASSERT_EQ(mkfifo(traceFile.c_str(), 0600), 0);
+
+    const std::optional<int> exitCode = finishWithin(start(package, {}, root.path() / "stderr.txt"), std::chrono::seconds(20));
+
+    EXPECT_EQ(exitCode, std::optional<int>(0)) << "the run hung on its trace file";
+}

@@ -1,0 +1,120 @@
+// What holding a file and making one without following reparse points mean
+// on Windows: a program that an elevated launcher starts from a folder the
+// user's other programs can write cannot be swapped in between.
+#include "KxTestFolder.h"
+
+#include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxPath.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <vector>
+
+using namespace Kavo;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What another program might try on the file; true for each that worked.
+struct Attempts {
+    bool overwritten;
+    bool renamed;
+    bool deleted;
+};
+
+Attempts tryToReplace(const fs::path& path)
+{
+    const HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool overwritten = writer != INVALID_HANDLE_VALUE;
+    if (overwritten)
+        CloseHandle(writer);
+    const fs::path moved = path.wstring() + L".moved";
+    const bool renamed = MoveFileExW(path.c_str(), moved.c_str(), 0) != FALSE;
+    if (renamed)
+        MoveFileExW(moved.c_str(), path.c_str(), 0);
+    const fs::path copy = path.wstring() + L".copy";
+    CopyFileW(path.c_str(), copy.c_str(), FALSE);
+    const bool deleted = DeleteFileW(path.c_str()) != FALSE;
+    if (deleted)
+        MoveFileExW(copy.c_str(), path.c_str(), 0);
+    return Attempts{overwritten, renamed, deleted};
+}
+
+fs::path thisProgram()
+{
+    std::vector<wchar_t> buffer(32768, L'\0');
+    GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+    return fs::path(buffer.data());
+}
+
+} // namespace
+
+// Held, a program can be neither written, renamed nor deleted, and it still
+// starts; closed, all three work again.
+TEST(KxHeldFile, ProgramsHeldCannotBeReplacedAndStillStart)
+{
+    KxTestFolder folder;
+    const fs::path program = folder.at(u"held.exe");
+    fs::copy_file(thisProgram(), program);
+
+    KxFile held;
+    ASSERT_TRUE(held.openHeld(toKxString(program)));
+    const Attempts whileHeld = tryToReplace(program);
+    EXPECT_FALSE(whileHeld.overwritten);
+    EXPECT_FALSE(whileHeld.renamed);
+    EXPECT_FALSE(whileHeld.deleted);
+
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" --gtest_list_tests";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &startup, &process))
+        << GetLastError();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(exitCode, 0u);
+
+    held.close();
+    const Attempts released = tryToReplace(program);
+    EXPECT_TRUE(released.overwritten);
+    EXPECT_TRUE(released.renamed);
+    EXPECT_TRUE(released.deleted);
+}
+
+// A symbolic link, to a file or a folder, is never taken for what it leads
+// to: it is not a real folder, a new file is not made through it, a held
+// file is not opened through it, and replacing it replaces the link.
+TEST(KxHeldFile, ReparsePointsAreNeverFollowed)
+{
+    KxTestFolder folder;
+    fs::create_directories(folder.at(u"target-dir"));
+    folder.writeFile(u"target.txt", "target");
+    try {
+        fs::create_directory_symlink(folder.at(u"target-dir"), folder.at(u"dir-link"));
+        fs::create_symlink(folder.at(u"target.txt"), folder.at(u"file-link"));
+    } catch (const fs::filesystem_error& refused) {
+        GTEST_SKIP() << "symbolic links cannot be made here: " << refused.what();
+    }
+
+    EXPECT_TRUE(isRealDirectory(folder.text(u"target-dir")));
+    EXPECT_FALSE(isRealDirectory(folder.text(u"dir-link")));
+    KxFile file;
+    EXPECT_FALSE(file.createNew(folder.text(u"file-link")));
+    EXPECT_FALSE(file.openHeld(folder.text(u"file-link")));
+    EXPECT_FALSE(file.openHeld(folder.text(u"dir-link")));
+
+    ASSERT_TRUE(file.createNew(folder.text(u"new.txt")));
+    EXPECT_EQ(file.write("new", 3), 3);
+    file.close();
+    EXPECT_TRUE(replaceFile(folder.text(u"new.txt"), folder.text(u"file-link")));
+    EXPECT_EQ(folder.readFile(u"target.txt"), "target");
+    EXPECT_EQ(folder.readFile(u"file-link"), "new");
+}
