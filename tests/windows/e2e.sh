@@ -58,9 +58,12 @@ windows_path() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 # Every wait is bounded: a window that never appears fails instead of hanging.
 read_box() { timeout 40 wine "$programs/boxreader.exe" 30000 | tr -d '\r'; }
 
+# launcher_file_limit, when set, limits the size of the files the launcher
+# writes (in KiB, SIGXFSZ ignored).
 run_launcher() { # run_launcher EXE TRACE_FILE ARGS... ; sets launcher_pid
   local exe=$1 trace=$2; shift 2
-  WINEDEBUG=-all,warn+seh timeout 120 wine "$exe" "$@" 2>"$trace" &
+  WINEDEBUG=-all,warn+seh timeout 120 bash -c 'trap "" XFSZ; ulimit -f "$0"; exec "$@"' \
+    "${launcher_file_limit:-unlimited}" wine "$exe" "$@" 2>"$trace" &
   launcher_pid=$!
 }
 
@@ -84,11 +87,11 @@ echo "7 1500" > "$stage/installer-exit-code.txt"
 echo "read me" > "$stage/docs/readme.txt"
 # A prefix still settling after its first start has been seen to lose a
 # packer run without a word; one retry, and its messages shown if that fails.
-pack() { # pack OUTPUT OEM
+pack() { # pack OUTPUT OEM [STAGE]
   local attempt
   for attempt in 1 2; do
     wine "$packer" build -l "$(windows_path "$launcher")" -o "$(windows_path "$1")" --oem "$2" \
-      "$(windows_path "$stage")" >"$work/pack.log" 2>&1 && [ -s "$1" ] && return 0
+      "$(windows_path "${3:-$stage}")" >"$work/pack.log" 2>&1 && [ -s "$1" ] && return 0
   done
   sed 's/^/  /' "$work/pack.log"
   return 1
@@ -180,10 +183,20 @@ rm -f "$journal"
 run_launcher "$work/slow.exe" "$work/trace-second.txt"
 second_box=$(read_box)
 wait "$launcher_pid"; second_status=$?
+# While the installer runs, the programs still to be started are held: a
+# program of the same user can neither delete, replace nor rename them.
+wine cmd /c "del /f ${temp_folder}QIRA_t.exe" >/dev/null 2>&1
+wine cmd /c "copy /y ${temp_folder}installer-exit-code.txt ${temp_folder}Viewer.ocx" >/dev/null 2>&1
+wine cmd /c "ren ${temp_folder}QIRA_t.exe moved.exe" >/dev/null 2>&1
 wait "$first_pid"; first_status=$?
 check "a second instance is told another one runs" equal "$second_box" "QIRA|Already running..."
 check "a second instance exits with 2" equal "$second_status" 2
 check "the first instance still finishes" equal "$first_status" 0
+for entry in QIRA_t.exe Viewer.ocx; do
+  check "the held $entry was neither deleted, replaced nor renamed" cmp -s "$stage/$entry" "$temp_unix/$entry"
+done
+for _ in $(seq 100); do grep -q '^main start' "$journal" 2>/dev/null && break; sleep 0.1; done
+check "the held main tool still started" contains "$journal" "main start"
 
 # Packages the launcher must refuse, each with its box and exit code 1.
 refused() { # refused EXE EXPECTED_BOX
@@ -200,13 +213,19 @@ size=$(stat -c %s "$work/packed.exe")
 { head -c $((size - 108)) "$work/packed.exe"; tail -c 8 "$work/packed.exe"; } > "$work/shortened.exe"
 refused "$work/shortened.exe" "shortened|[3]Can not open $(windows_path "$work/shortened.exe") file!!!"
 
-# A target that cannot take its bytes: the entry is damaged, nothing is run.
-rm -f "$journal" "$temp_unix/installer-exit-code.txt"
-ln -s /dev/full "$temp_unix/installer-exit-code.txt"
-cp "$work/packed.exe" "$work/damaged.exe"
-refused "$work/damaged.exe" "damaged|Can not write ${temp_folder}installer-exit-code.txt file!!!"
-rm -f "$temp_unix/installer-exit-code.txt"
+# A target that cannot take all its bytes: the entry is damaged, nothing is
+# run, and nothing of it is left. Its first entry meets the file-size limit
+# (set, with SIGXFSZ ignored, for the launcher alone: the Wine server runs
+# on without it).
+cp -r "$stage" "$work/damaged-stage"
+head -c 300000 /dev/urandom > "$work/damaged-stage/0-big.bin"
+check "a launcher with a large first entry is packed" pack "$work/damaged.exe" 5 "$work/damaged-stage"
+rm -f "$journal"
+wineserver -p
+launcher_file_limit=100 refused "$work/damaged.exe" "damaged|Can not write ${temp_folder}0-big.bin file!!!"
 check "nothing is started after a damaged entry" test ! -e "$journal"
+check "a damaged entry leaves nothing behind" \
+  bash -c '! ls "$1" | grep -q "^0-big.bin"' _ "$temp_unix"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
