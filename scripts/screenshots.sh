@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/: the "Please wait..." window and the DEBUG log
-# box of a real Tessit.exe run under wine64 on an Xvfb display. Needs the
+# box of a real Tessit.exe run under Wine on an Xvfb display. Needs the
 # x86_64 build (scripts/build.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +11,7 @@ work=$(mktemp -d /tmp/tessit-shots.XXXXXX)
 export WINEPREFIX=${TESSIT_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -d "$WINEPREFIX/drive_c" ] || "$root/scripts/wine-run.sh" --init
+wineserver --wait # a server started without a display could not show the windows
 
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Windows program under wine64 in the test run's private prefix.
+# Runs a Windows program (i686 or x86_64) under Wine in the test run's
+# private prefix.
 # `--init` creates the prefix once, before the tests use it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Runs a packed, signed Tessit.exe under wine64 on an Xvfb display, as a user
+# Runs a packed, signed Tessit.exe under Wine on an Xvfb display, as a user
 # would meet it, and checks what it did: files, installer, profile, MuiCache,
 # control registration, main tool, trace lines, message boxes, exit codes.
 #
 #   e2e.sh LAUNCHER PACKER PROGRAMS_DIR
 #
 # LAUNCHER is Tessit.exe, PACKER tessit-pack.exe (run under Wine too),
-# PROGRAMS_DIR the folder with the stand-in programs and boxreader.exe.
+# PROGRAMS_DIR the folder with the stand-in programs and boxreader.exe, all
+# of one build (i686 or x86_64).
 set -uo pipefail
 
 launcher=$1
@@ -23,6 +24,11 @@ export WINEPREFIX=${TESSIT_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 [ -d "$WINEPREFIX/drive_c" ] || "$root/scripts/wine-run.sh" --init
+# A Wine server that an earlier program started without a display (a test
+# suite, `wine reg`) keeps its desktop without one, and a windowed program
+# started in that prefix before the server ends cannot make its window.
+# Everything below runs under one display.
+wineserver --wait
 
 xvfb_pid=
 cleanup() {
