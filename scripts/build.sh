@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds the three targets: native Linux, Windows x86_64 and
-# Windows i686. Build folders live under build/.
+# Configures and builds the three targets from their presets: native Linux
+# (build/linux), Windows x86_64 (build/win64) and Windows i686 (build/win32).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/require.sh"
-require_commands cmake ninja ctest
-jobs=${TESSIT_JOBS:-2}
+require_commands cmake ninja
+cd "$root"
 
-configure_and_build() {
-  local folder=$1; shift
-  cmake -S "$root" -B "$root/build/$folder" -G Ninja "$@" >/dev/null
-  cmake --build "$root/build/$folder" -j "$jobs"
-}
-
-configure_and_build linux
-configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake"
-configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake"
+for preset in linux win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}"
+done

@@ -10,7 +10,7 @@ build=${1:-$root/build/linux}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 
 "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja >/dev/null
+(cd "$root" && cmake --preset linux -B "$build" >/dev/null)
 cmake --build "$build" -j 2 --target tessit tessit-pack >/dev/null
 
 demo=$build/demo

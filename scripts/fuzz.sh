@@ -13,11 +13,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?fuzz target name}
 seconds=${2:-60}
 build=${TESSIT_FUZZ_BUILD:-$root/build/fuzz}
+mkdir -p "$build" && build=$(cd "$build" && pwd)
 
 "$root/scripts/setup.sh" clang libclang-rt-14-dev
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTESSIT_FUZZ=ON -DBUILD_TESTING=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+(cd "$root" && cmake --preset fuzz -B "$build" >/dev/null)
 cmake --build "$build" --target "$target" -j "${TESSIT_JOBS:-2}"
 
 seeds="$root/fuzz/corpus/$(echo "$target" | sed 's/Fuzzer$//' | tr '[:upper:]' '[:lower:]')"

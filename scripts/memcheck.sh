@@ -12,7 +12,7 @@ mkdir -p "$build" && build=$(cd "$build" && pwd)
 . "$root/scripts/require.sh"
 require_commands cmake valgrind
 
-cmake -S "$root" -B "$build" -G Ninja >/dev/null
+(cd "$root" && cmake --preset linux -B "$build" >/dev/null)
 cmake --build "$build" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack >/dev/null
 
 work=$(mktemp -d)
