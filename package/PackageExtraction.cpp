@@ -83,7 +83,7 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
 // Every level of the entry's folder is a real folder below the target
 // folder: one that exists as a link or reparse point would lead the entry
 // elsewhere, so it counts as a level that cannot be made. Levels are made
-// where a '\\' ends them, as createDirectories makes them.
+// where a backslash ends them, as createDirectories makes them.
 bool Extraction::makeFolderFor(const KxString& name)
 {
     KxString folder(name);

@@ -10,6 +10,10 @@
 #include "platform/Unix/TerminalDialog.h"
 #include "platform/WindowsCommandLine.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 namespace Tessit {
@@ -27,6 +31,8 @@ const char* kindName(MessageBoxKind kind)
     }
     return "";
 }
+
+const char16_t kRunningImage[] = u"/proc/self/exe";
 
 std::string narrow(const KxString& text) { return text.toNarrow(_kx_conversion_locale()); }
 
@@ -56,12 +62,23 @@ PosixPlatform::PosixPlatform(std::unique_ptr<PackagePlatform> package, std::vect
 // by now, and so may "<path> (deleted)" once it lost its name.
 KxString PosixPlatform::runningImage(const KxString& path) const
 {
-    return path == m_executablePath ? KxString(u"/proc/self/exe") : path;
+    return path == m_executablePath ? KxString(kRunningImage) : path;
 }
 
+// Its length is asked of the open file: a tool that runs the program
+// itself (valgrind) answers the link's status with its own file's.
 std::optional<FoundFile> PosixPlatform::findFile(const KxString& path)
 {
-    return m_package->findFile(runningImage(path));
+    if (path != m_executablePath)
+        return m_package->findFile(path);
+    const int image = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    struct stat status;
+    const bool found = image != -1 && ::fstat(image, &status) == 0;
+    if (image != -1)
+        ::close(image);
+    if (!found)
+        return std::nullopt;
+    return FoundFile{kRunningImage, uint64_t(status.st_size)};
 }
 
 std::unique_ptr<FileView> PosixPlatform::viewFile(const KxString& path)
