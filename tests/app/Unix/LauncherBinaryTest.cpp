@@ -211,6 +211,7 @@ TEST_F(LauncherBinaryTest, ThePrivateFolderAndItsFoldersAreTheUsersAlone)
         const mode_t previousMask = umask(0);
         const Outcome outcome = run(package, {});
         umask(previousMask);
+        awaitFile(tempFolder() + "main-tool.txt");
 
         EXPECT_EQ(outcome.exitCode, 0) << outcome.errorOutput;
         for (const std::string& folder : {tempFolder(), tempFolder() + "docs"}) {
