@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace Kavo {
 
@@ -21,6 +22,24 @@ int _kx_write_dump(const KxExceptionPointers* exceptionPointers, const char16_t*
 // The name with each of \ / : * ? " < > | replaced by '_'.
 KxString _kx_dump_safe_name(const KxString& name);
 
+// One dump, made ready before it is needed: its path up to the time stamp,
+// in the system's form with room for the rest, and the local time's offset
+// from UTC. Writing it then takes no lock and allocates nothing of its own,
+// so a fault handler may write it. One thread writes a request at a time.
+class KxDumpRequest {
+public:
+    explicit KxDumpRequest(const KxString& safeName);
+
+    // Takes the next number, also when no dump can be written, and writes
+    // the dump stamped with the current local time.
+    void write(const KxExceptionPointers* exceptionPointers);
+
+private:
+    std::string m_path;
+    std::size_t m_prefixLength;
+    int32_t m_utcOffset;
+};
+
 // The process-wide dump writer, set up before the program starts.
 class KxDumpState {
 public:
@@ -31,6 +50,7 @@ public:
     int write(const KxExceptionPointers* exceptionPointers, const KxString& safeName);
     // The number the next request will take.
     int32_t dumpCounter() const { return m_dumpCounter.load(); }
+    int32_t takeNumber() { return m_dumpCounter.fetch_add(1); }
 
 private:
     KxDumpState();

@@ -1,4 +1,3 @@
-#include "KxFoundation/KxDump.h"
 #include "KxFoundation/KxException.h"
 #include "KxFoundation/KxFaultGuard.h"
 #include "KxFoundation/KxObject.h"
@@ -12,21 +11,17 @@ namespace Kavo {
 
 // Calls `function` on this object and hands anything that escapes it to the
 // first matching handler; false when something escaped. Whatever leaves the
-// function first leaves a dump named after this object's class: a hardware
-// fault from the fault guard, with its context, before it takes its course;
-// a thrown exception before its handler runs.
+// function is first dumped, named after this object's class, while its
+// frames are still on the stack (see KxFaultGuard); a hardware fault then
+// ends the call and goes to handleUnknown.
 bool KxObject::invokeGuarded(void (KxObject::*function)())
 {
-    const KxString className(boost::core::demangle(typeid(*this).name()).c_str());
+    KxFaultGuard guard(KxString(boost::core::demangle(typeid(*this).name()).c_str()));
+    bool faulted = false;
     try {
-        try {
-            const KxFaultGuard guard(className);
-            (this->*function)();
+        if (guard.call(*this, function))
             return true;
-        } catch (...) {
-            _kx_write_dump(nullptr, className.c_str());
-            throw;
-        }
+        faulted = true;
     } catch (KxException& exception) {
         handleException(exception);
     } catch (KxObject& object) {
@@ -60,6 +55,8 @@ bool KxObject::invokeGuarded(void (KxObject::*function)())
     } catch (...) {
         handleUnknown();
     }
+    if (faulted)
+        handleUnknown();
     return false;
 }
 

@@ -1,28 +1,26 @@
 #include "KxFoundation/KxMinidump.h"
 
-#include "KxFoundation/KxString.h"
+#include "KxFoundation/KxUtf8Facet.h"
 #include "KxFoundation/Unix/KxExceptionPointers.h"
 #include "KxFoundation/Unix/KxMinidumpContext.h"
 #include "KxFoundation/Unix/KxMinidumpFormat.h"
 #include "KxFoundation/Unix/KxNativePath.h"
+#include "KxFoundation/Unix/KxThreadStack.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <iterator>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <initializer_list>
 
+// The writer runs in fault handlers too: it allocates nothing and takes no
+// lock. Records go to the file as they are made, each at the offset that is
+// its RVA; the header and the stream directory are written last, in front.
 namespace Kavo {
 
 namespace {
@@ -33,27 +31,36 @@ using namespace minidump;
 // leaf function may use) up to this many bytes towards the stack's base.
 constexpr uint64_t kRedZoneBytes = 128;
 constexpr uint64_t kLargestStackBytes = 256 * 1024;
+// Memory is copied a page at a time, so an unreadable page costs only itself.
+constexpr uint64_t kPageBytes = 4096;
+constexpr std::size_t kLargestModuleCount = 512;
+constexpr std::size_t kLargestPathBytes = 4096;
+constexpr uint32_t kLargestStreamCount = 5;
 
-struct MemoryRange {
-    uint64_t start = 0;
-    uint64_t end = 0;
-};
-
-struct ModuleImage {
-    std::string path;
-    MemoryRange range;
-    bool executable = false;
-};
-
-// The file as it is laid out: records are appended, and their RVA is their
-// offset. What a record points at is appended before it.
-class DumpImage {
+// Writes through the system call itself: the stack bytes belong to live
+// frames, which a sanitised build's interceptors would take for an access
+// to them.
+class DumpFile {
 public:
+    explicit DumpFile(int descriptor) : m_descriptor(descriptor) {}
+
+    uint32_t offset() const { return m_offset; }
+
     uint32_t append(const void* data, std::size_t size)
     {
-        const auto rva = static_cast<uint32_t>(m_bytes.size());
+        const uint32_t rva = m_offset;
         const auto* bytes = static_cast<const uint8_t*>(data);
-        m_bytes.insert(m_bytes.end(), bytes, bytes + size);
+        std::size_t written = 0;
+        while (written < size) {
+            const long result = syscall(SYS_pwrite64, m_descriptor, bytes + written, size - written,
+                                        off_t(m_offset + written));
+            if (result < 0 && errno == EINTR)
+                continue;
+            if (result <= 0)
+                break;
+            written += std::size_t(result);
+        }
+        m_offset += uint32_t(size);
         return rva;
     }
     template <typename Record>
@@ -61,90 +68,94 @@ public:
     {
         return append(&record, sizeof record);
     }
-    // A length-prefixed UTF-16 string with its terminator.
-    uint32_t appendString(const std::u16string& text)
+    void writeAt(uint32_t rva, const void* data, std::size_t size)
     {
-        const auto length = static_cast<uint32_t>(text.size() * sizeof(char16_t));
-        const uint32_t rva = append(&length, sizeof length);
-        append(text.c_str(), length + sizeof(char16_t));
+        const uint32_t end = m_offset;
+        m_offset = rva;
+        append(data, size);
+        m_offset = end;
+    }
+    // Live memory a page at a time; a page the system will not read comes
+    // out as zeros, so every later offset stays right.
+    uint32_t appendMemory(uint64_t start, uint64_t size)
+    {
+        static const uint8_t zeros[kPageBytes] = {};
+        const uint32_t rva = m_offset;
+        for (uint64_t at = start; at < start + size;) {
+            const uint64_t chunk = std::min(kPageBytes - at % kPageBytes, start + size - at);
+            const long result = syscall(SYS_pwrite64, m_descriptor, reinterpret_cast<const void*>(at), chunk,
+                                        off_t(m_offset));
+            if (result != long(chunk))
+                syscall(SYS_pwrite64, m_descriptor, zeros, chunk, off_t(m_offset));
+            m_offset += uint32_t(chunk);
+            at += chunk;
+        }
         return rva;
     }
-    uint32_t size() const { return static_cast<uint32_t>(m_bytes.size()); }
-    std::vector<uint8_t>& bytes() { return m_bytes; }
 
 private:
-    std::vector<uint8_t> m_bytes;
+    int m_descriptor;
+    uint32_t m_offset = 0;
 };
 
-std::u16string toUtf16(const std::string& text)
+// Made when the writer is readied, so that no fault handler is the first
+// to ask for it.
+const detail::utf8_codecvt_facet& utf8Facet()
 {
-    return std::u16string(KxString(text.c_str()).c_str());
+    static const detail::utf8_codecvt_facet facet(1);
+    return facet;
 }
 
-// Stack memory is read as raw bytes: the instrumentation of a sanitised
-// build must not see it as an access to the frames' local variables.
-__attribute__((no_sanitize("address"))) void copyStackBytes(uint8_t* destination, const uint8_t* source,
-                                                           std::size_t count)
-{
-    const volatile uint8_t* from = source;
-    for (std::size_t index = 0; index < count; ++index)
-        destination[index] = from[index];
-}
-
-// The main thread's stack holds the arguments and the environment above
-// its first frame; they stay out of the dump.
-extern "C" void* __libc_stack_end;
-
-MemoryRange currentThreadStack()
-{
-    MemoryRange range;
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0)
-        return range;
-    void* lowest = nullptr;
-    std::size_t size = 0;
-    if (pthread_attr_getstack(&attributes, &lowest, &size) == 0) {
-        range.start = reinterpret_cast<uintptr_t>(lowest);
-        range.end = range.start + size;
+// UTF-16 text built in place, without allocating.
+template <std::size_t Capacity>
+class Utf16Text {
+public:
+    // Decodes UTF-8 through the library's facet; malformed text stops at
+    // the first byte that cannot be read.
+    void appendUtf8(const char* text, std::size_t length)
+    {
+        const detail::utf8_codecvt_facet& facet = utf8Facet();
+        std::mbstate_t state{};
+        const char* next = text;
+        const char* end = text + length;
+        while (next < end) {
+            wchar_t chunk[64];
+            wchar_t* decodedEnd = chunk;
+            const auto result = facet.in(state, next, end, next, chunk, chunk + 64, decodedEnd);
+            for (const wchar_t* value = chunk; value < decodedEnd; ++value)
+                appendCodePoint(char32_t(*value));
+            if (result == std::codecvt_base::error || decodedEnd == chunk)
+                return;
+        }
     }
-    const auto firstFrame = reinterpret_cast<uintptr_t>(__libc_stack_end);
-    if (range.start < firstFrame && firstFrame < range.end)
-        range.end = firstFrame;
-    pthread_attr_destroy(&attributes);
-    return range;
-}
-
-// The files of /proc/self/maps that are mapped with code, one module each,
-// spanning all of that file's mappings.
-std::vector<ModuleImage> loadedModules()
-{
-    std::vector<ModuleImage> images;
-    std::map<std::string, std::size_t> indexOfPath;
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line)) {
-        std::istringstream fields(line);
-        std::string addresses, permissions, offset, device, inode, path;
-        fields >> addresses >> permissions >> offset >> device >> inode;
-        std::getline(fields >> std::ws, path);
-        if (path.empty() || path.front() != '/')
-            continue;
-        const std::size_t dash = addresses.find('-');
-        const MemoryRange range{std::stoull(addresses.substr(0, dash), nullptr, 16),
-                                std::stoull(addresses.substr(dash + 1), nullptr, 16)};
-        const auto known = indexOfPath.emplace(path, images.size());
-        if (known.second)
-            images.push_back(ModuleImage{path, range});
-        ModuleImage& image = images[known.first->second];
-        image.range.start = std::min(image.range.start, range.start);
-        image.range.end = std::max(image.range.end, range.end);
-        image.executable = image.executable || permissions.find('x') != std::string::npos;
+    uint32_t appendTo(DumpFile& file) const
+    {
+        const auto bytes = uint32_t(m_length * sizeof(char16_t));
+        const uint32_t rva = file.appendRecord(bytes);
+        file.append(m_units, bytes);
+        file.appendRecord(char16_t(0));
+        return rva;
     }
-    std::vector<ModuleImage> modules;
-    std::copy_if(images.begin(), images.end(), std::back_inserter(modules),
-                 [](const ModuleImage& image) { return image.executable; });
-    return modules;
-}
+
+private:
+    void appendCodePoint(char32_t value)
+    {
+        if (value < 0x10000) {
+            push(char16_t(value));
+        } else if (m_length + 2 <= Capacity) {
+            push(char16_t(0xD800 + ((value - 0x10000) >> 10)));
+            push(char16_t(0xDC00 + ((value - 0x10000) & 0x3FF)));
+        }
+    }
+    void push(char16_t unit)
+    {
+        if (m_length < Capacity)
+            m_units[m_length++] = unit;
+    }
+
+    char16_t m_units[Capacity];
+    std::size_t m_length = 0;
+};
 
 uint32_t versionPart(const char*& text)
 {
@@ -154,131 +165,268 @@ uint32_t versionPart(const char*& text)
     return static_cast<uint32_t>(value);
 }
 
-Directory appendSystemInfo(DumpImage& image)
-{
+// The system as it is at start-up: what describes it takes calls a fault
+// handler must not make.
+struct SystemDescription {
     SystemInfo info{};
-    info.processorArchitecture = processorArchitecture();
-    info.numberOfProcessors = static_cast<uint8_t>(std::clamp<long>(sysconf(_SC_NPROCESSORS_ONLN), 1, 255));
-    info.platformId = kPlatformLinux;
-    utsname system{};
-    std::string description;
-    if (uname(&system) == 0) {
-        const char* release = system.release;
-        info.majorVersion = versionPart(release);
-        info.minorVersion = versionPart(release);
-        info.buildNumber = versionPart(release);
-        description = std::string(system.sysname) + " " + system.release + " " + system.version + " " + system.machine;
-    }
-    info.csdVersionRva = image.appendString(toUtf16(description));
-    return Directory{kSystemInfoStream, {sizeof info, image.appendRecord(info)}};
+    Utf16Text<4 * sizeof(utsname::release)> text;
+};
+
+const SystemDescription& systemDescription()
+{
+    static const SystemDescription description = [] {
+        SystemDescription system;
+        system.info.processorArchitecture = processorArchitecture();
+        system.info.numberOfProcessors = static_cast<uint8_t>(std::clamp<long>(sysconf(_SC_NPROCESSORS_ONLN), 1, 255));
+        system.info.platformId = kPlatformLinux;
+        utsname names{};
+        if (uname(&names) == 0) {
+            const char* release = names.release;
+            system.info.majorVersion = versionPart(release);
+            system.info.minorVersion = versionPart(release);
+            system.info.buildNumber = versionPart(release);
+            for (const char* part : std::initializer_list<const char*>{names.sysname, " ", names.release, " ", names.version, " ", names.machine})
+                system.text.appendUtf8(part, std::strlen(part));
+        }
+        return system;
+    }();
+    return description;
 }
 
-Directory appendThreadList(DumpImage& image, uint32_t threadId, const LocationDescriptor& context,
+Directory appendSystemInfo(DumpFile& file)
+{
+    const SystemDescription& system = systemDescription();
+    SystemInfo info = system.info;
+    info.csdVersionRva = system.text.appendTo(file);
+    return Directory{kSystemInfoStream, {sizeof info, file.appendRecord(info)}};
+}
+
+Directory appendThreadList(DumpFile& file, uint32_t threadId, const LocationDescriptor& context,
                            const MemoryDescriptor& stack)
 {
     const uint32_t count = 1;
-    const uint32_t rva = image.appendRecord(count);
+    const uint32_t rva = file.appendRecord(count);
     Thread thread{};
     thread.threadId = threadId;
     thread.stack = stack;
     thread.threadContext = context;
-    image.appendRecord(thread);
+    file.appendRecord(thread);
     return Directory{kThreadListStream, {sizeof count + sizeof thread, rva}};
 }
 
-Directory appendModuleList(DumpImage& image, const std::vector<ModuleImage>& modules)
-{
-    std::vector<Module> records(modules.size());
-    for (std::size_t index = 0; index < modules.size(); ++index) {
-        records[index].baseOfImage = modules[index].range.start;
-        records[index].sizeOfImage = static_cast<uint32_t>(modules[index].range.end - modules[index].range.start);
-        records[index].moduleNameRva = image.appendString(toUtf16(modules[index].path));
+// The lines of /proc/self/maps through a fixed buffer; a line longer than
+// the caller's room is cut.
+class MapsReader {
+public:
+    MapsReader() : m_descriptor(::open("/proc/self/maps", O_RDONLY | O_CLOEXEC)) {}
+    ~MapsReader()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
     }
-    const auto count = static_cast<uint32_t>(records.size());
-    const uint32_t rva = image.appendRecord(count);
-    image.append(records.data(), records.size() * sizeof(Module));
-    return Directory{kModuleListStream, {static_cast<uint32_t>(sizeof count + records.size() * sizeof(Module)), rva}};
+    MapsReader(const MapsReader&) = delete;
+    MapsReader& operator=(const MapsReader&) = delete;
+
+    bool nextLine(char* line, std::size_t capacity)
+    {
+        std::size_t length = 0;
+        for (;;) {
+            if (m_begin == m_end && !refill())
+                break;
+            const char letter = m_buffer[m_begin++];
+            if (letter == '\n')
+                break;
+            if (length + 1 < capacity)
+                line[length++] = letter;
+        }
+        line[length] = '\0';
+        return length > 0 || m_begin < m_end;
+    }
+
+private:
+    bool refill()
+    {
+        if (m_descriptor < 0)
+            return false;
+        ssize_t count;
+        do
+            count = ::read(m_descriptor, m_buffer, sizeof m_buffer);
+        while (count < 0 && errno == EINTR);
+        m_begin = 0;
+        m_end = count > 0 ? std::size_t(count) : 0;
+        return m_end > 0;
+    }
+
+    int m_descriptor;
+    char m_buffer[kPageBytes];
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+};
+
+// One line of /proc/self/maps: "start-end perms offset device inode path".
+struct Mapping {
+    uint64_t start = 0;
+    uint64_t end = 0;
+    bool executable = false;
+    const char* path = "";
+};
+
+bool parseMapping(const char* line, Mapping& mapping)
+{
+    char* cursor = nullptr;
+    mapping.start = std::strtoull(line, &cursor, 16);
+    if (*cursor != '-')
+        return false;
+    mapping.end = std::strtoull(cursor + 1, &cursor, 16);
+    while (*cursor == ' ')
+        ++cursor;
+    mapping.executable = std::strlen(cursor) > 2 && cursor[2] == 'x';
+    for (int field = 0; field < 4 && *cursor != '\0'; ++field) {
+        while (*cursor != ' ' && *cursor != '\0')
+            ++cursor;
+        while (*cursor == ' ')
+            ++cursor;
+    }
+    mapping.path = cursor;
+    return true;
 }
 
-Directory appendException(DumpImage& image, uint32_t threadId, const siginfo_t& info,
+// The files mapped with code, one module each: the mappings of one file
+// (its code, data and read-only parts) make up its extent, anonymous ones
+// between them included. Names are appended as they are found, the list
+// after them.
+class ModuleList {
+public:
+    explicit ModuleList(DumpFile& file) : m_file(file) {}
+
+    void add(const Mapping& mapping)
+    {
+        if (mapping.path[0] != '/')
+            return;
+        if (m_open && std::strcmp(mapping.path, m_path) == 0) {
+            m_current.end = std::max(m_current.end, mapping.end);
+            m_current.executable = m_current.executable || mapping.executable;
+            return;
+        }
+        close();
+        std::strncpy(m_path, mapping.path, sizeof m_path - 1);
+        m_path[sizeof m_path - 1] = '\0';
+        m_current = Mapping{mapping.start, mapping.end, mapping.executable, m_path};
+        m_open = true;
+    }
+
+    Directory appendList()
+    {
+        close();
+        const auto count = static_cast<uint32_t>(m_count);
+        const uint32_t rva = m_file.appendRecord(count);
+        for (std::size_t index = 0; index < m_count; ++index) {
+            Module record{};
+            record.baseOfImage = m_found[index].start;
+            record.sizeOfImage = static_cast<uint32_t>(m_found[index].end - m_found[index].start);
+            record.moduleNameRva = m_found[index].nameRva;
+            m_file.appendRecord(record);
+        }
+        return Directory{kModuleListStream, {static_cast<uint32_t>(sizeof count + m_count * sizeof(Module)), rva}};
+    }
+
+private:
+    struct Found {
+        uint64_t start;
+        uint64_t end;
+        uint32_t nameRva;
+    };
+
+    void close()
+    {
+        const bool kept = m_open && m_current.executable && m_count < kLargestModuleCount;
+        m_open = false;
+        if (!kept)
+            return;
+        Utf16Text<kLargestPathBytes> name;
+        name.appendUtf8(m_path, std::strlen(m_path));
+        m_found[m_count++] = Found{m_current.start, m_current.end, name.appendTo(m_file)};
+    }
+
+    DumpFile& m_file;
+    Found m_found[kLargestModuleCount];
+    std::size_t m_count = 0;
+    char m_path[kLargestPathBytes];
+    Mapping m_current;
+    bool m_open = false;
+};
+
+Directory appendModuleList(DumpFile& file)
+{
+    ModuleList modules(file);
+    MapsReader maps;
+    char line[kLargestPathBytes + 128];
+    Mapping mapping;
+    while (maps.nextLine(line, sizeof line))
+        if (parseMapping(line, mapping))
+            modules.add(mapping);
+    return modules.appendList();
+}
+
+Directory appendException(DumpFile& file, uint32_t threadId, const KxExceptionPointers& exception,
                           const LocationDescriptor& context)
 {
     ExceptionStream stream{};
     stream.threadId = threadId;
-    stream.exceptionRecord.exceptionCode = static_cast<uint32_t>(info.si_signo);
-    stream.exceptionRecord.exceptionFlags = static_cast<uint32_t>(info.si_code);
-    stream.exceptionRecord.exceptionAddress = reinterpret_cast<uintptr_t>(info.si_addr);
+    stream.exceptionRecord.exceptionCode = exception.code;
+    stream.exceptionRecord.exceptionFlags = exception.flags;
+    stream.exceptionRecord.exceptionAddress = exception.address;
     stream.threadContext = context;
-    return Directory{kExceptionStream, {sizeof stream, image.appendRecord(stream)}};
+    return Directory{kExceptionStream, {sizeof stream, file.appendRecord(stream)}};
 }
 
-Directory appendMiscInfo(DumpImage& image)
+Directory appendMiscInfo(DumpFile& file)
 {
     MiscInfo info{};
     info.sizeOfInfo = sizeof info;
     info.flags1 = kMiscInfoProcessId;
     info.processId = static_cast<uint32_t>(getpid());
-    return Directory{kMiscInfoStream, {sizeof info, image.appendRecord(info)}};
+    return Directory{kMiscInfoStream, {sizeof info, file.appendRecord(info)}};
 }
 
-MemoryDescriptor appendStack(DumpImage& image, uint64_t stackPointer)
+MemoryDescriptor appendStack(DumpFile& file, const KxStackRange& stack, uint64_t stackPointer)
 {
-    const MemoryRange stack = currentThreadStack();
     if (stackPointer < stack.start || stackPointer >= stack.end)
         return MemoryDescriptor{};
     const uint64_t start = std::max(stack.start, (stackPointer - kRedZoneBytes) & ~uint64_t(15));
     const uint64_t end = std::min(stack.end, start + kLargestStackBytes);
-    const auto size = static_cast<std::size_t>(end - start);
-    std::vector<uint8_t>& bytes = image.bytes();
-    const uint32_t rva = image.size();
-    bytes.resize(bytes.size() + size);
-    copyStackBytes(bytes.data() + rva, reinterpret_cast<const uint8_t*>(start), size);
-    return MemoryDescriptor{start, {static_cast<uint32_t>(size), rva}};
+    return MemoryDescriptor{start, {static_cast<uint32_t>(end - start), file.appendMemory(start, end - start)}};
 }
 
-std::vector<uint8_t> buildDump(const ucontext_t& context, const siginfo_t* exception)
+void writeDump(DumpFile& file, const ucontext_t& context, const KxStackRange& stack,
+               const KxExceptionPointers* exception)
 {
-    constexpr uint32_t kStreamCount = 4;
-    const uint32_t streamCount = kStreamCount + (exception != nullptr ? 1 : 0);
+    const uint32_t streamCount = exception != nullptr ? kLargestStreamCount : kLargestStreamCount - 1;
     const auto threadId = static_cast<uint32_t>(syscall(SYS_gettid));
-
-    DumpImage image;
     Header header{};
     header.signature = kSignature;
     header.version = kVersion;
     header.numberOfStreams = streamCount;
     header.streamDirectoryRva = sizeof header;
     header.timeDateStamp = static_cast<uint32_t>(std::time(nullptr));
-    image.appendRecord(header);
-    std::vector<Directory> directory(streamCount);
-    image.append(directory.data(), directory.size() * sizeof(Directory));
+    Directory directory[kLargestStreamCount] = {};
+    file.appendRecord(header);
+    file.append(directory, streamCount * sizeof(Directory));
 
-    const std::vector<uint8_t> registers = threadContext(context);
-    const LocationDescriptor contextLocation{static_cast<uint32_t>(registers.size()),
-                                             registers.empty() ? 0 : image.append(registers.data(), registers.size())};
-    const MemoryDescriptor stack = appendStack(image, stackPointer(context));
+    uint8_t registers[kContextRecordCapacity];
+    const std::size_t registerBytes = threadContext(context, registers);
+    const LocationDescriptor contextLocation{static_cast<uint32_t>(registerBytes),
+                                             registerBytes == 0 ? 0 : file.append(registers, registerBytes)};
+    const MemoryDescriptor stackMemory = appendStack(file, stack, stackPointer(context));
 
-    std::size_t next = 0;
-    directory[next++] = appendSystemInfo(image);
-    directory[next++] = appendThreadList(image, threadId, contextLocation, stack);
-    directory[next++] = appendModuleList(image, loadedModules());
-    directory[next++] = appendMiscInfo(image);
+    uint32_t next = 0;
+    directory[next++] = appendSystemInfo(file);
+    directory[next++] = appendThreadList(file, threadId, contextLocation, stackMemory);
+    directory[next++] = appendModuleList(file);
+    directory[next++] = appendMiscInfo(file);
     if (exception != nullptr)
-        directory[next++] = appendException(image, threadId, *exception, contextLocation);
-    std::memcpy(image.bytes().data() + header.streamDirectoryRva, directory.data(),
-                directory.size() * sizeof(Directory));
-    return std::move(image.bytes());
-}
-
-void writeWhole(int descriptor, const std::vector<uint8_t>& bytes)
-{
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (result <= 0)
-            return;
-        written += static_cast<std::size_t>(result);
-    }
+        directory[next++] = appendException(file, threadId, *exception, contextLocation);
+    file.writeAt(header.streamDirectoryRva, directory, streamCount * sizeof(Directory));
 }
 
 // The caller's registers as they are on return from here; its frame and
@@ -287,20 +435,31 @@ __attribute__((noinline)) void captureOwnContext(ucontext_t& context) { getconte
 
 } // namespace
 
-bool _kx_minidump_available() { return true; }
+bool _kx_minidump_available()
+{
+    utf8Facet();
+    systemDescription();
+    return true;
+}
 
-void _kx_write_minidump(const KxString& path, const KxExceptionPointers* exceptionPointers)
+std::string _kx_minidump_path(const KxString& path) { return _kx_native_path(path); }
+
+void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPointers)
 {
     ucontext_t ownContext;
-    if (exceptionPointers == nullptr)
+    KxStackRange ownStack;
+    if (exceptionPointers == nullptr) {
         captureOwnContext(ownContext);
-    const std::vector<uint8_t> bytes = exceptionPointers != nullptr
-        ? buildDump(*exceptionPointers->context, exceptionPointers->info)
-        : buildDump(ownContext, nullptr);
-    const int descriptor = ::open(_kx_native_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ownStack = _kx_current_thread_stack();
+    }
+    const int descriptor = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (descriptor < 0)
         return;
-    writeWhole(descriptor, bytes);
+    DumpFile file(descriptor);
+    if (exceptionPointers != nullptr)
+        writeDump(file, *exceptionPointers->context, exceptionPointers->stack, exceptionPointers);
+    else
+        writeDump(file, ownContext, ownStack, nullptr);
     ::close(descriptor);
 }
 

@@ -36,7 +36,7 @@ struct ContextAmd64 {
     uint64_t lastExceptionFromRip;
 };
 #pragma pack(pop)
-static_assert(sizeof(ContextAmd64) == 1232);
+static_assert(sizeof(ContextAmd64) == kContextRecordCapacity);
 
 // The MXCSR register's place in the FXSAVE area.
 constexpr std::size_t kMxCsrOffset = 24;
@@ -45,7 +45,7 @@ constexpr std::size_t kMxCsrOffset = 24;
 
 uint16_t processorArchitecture() { return kArchitectureAmd64; }
 
-std::vector<uint8_t> threadContext(const ucontext_t& context)
+std::size_t threadContext(const ucontext_t& context, uint8_t (&bytes)[kContextRecordCapacity])
 {
     const greg_t* registers = context.uc_mcontext.gregs;
     ContextAmd64 record{};
@@ -76,20 +76,21 @@ std::vector<uint8_t> threadContext(const ucontext_t& context)
         std::memcpy(record.floatingPointSave, context.uc_mcontext.fpregs, sizeof record.floatingPointSave);
         std::memcpy(&record.mxCsr, record.floatingPointSave + kMxCsrOffset, sizeof record.mxCsr);
     }
-    std::vector<uint8_t> bytes(sizeof record);
-    std::memcpy(bytes.data(), &record, sizeof record);
-    return bytes;
+    std::memcpy(bytes, &record, sizeof record);
+    return sizeof record;
 }
 
 uint64_t stackPointer(const ucontext_t& context) { return context.uc_mcontext.gregs[REG_RSP]; }
+uint64_t instructionPointer(const ucontext_t& context) { return context.uc_mcontext.gregs[REG_RIP]; }
 
 #else
 
 // No context record is written for this processor: the dump still holds the
 // system, the modules and the exception.
 uint16_t processorArchitecture() { return 0xFFFF; }
-std::vector<uint8_t> threadContext(const ucontext_t&) { return {}; }
+std::size_t threadContext(const ucontext_t&, uint8_t (&)[kContextRecordCapacity]) { return 0; }
 uint64_t stackPointer(const ucontext_t&) { return 0; }
+uint64_t instructionPointer(const ucontext_t&) { return 0; }
 
 #endif
 

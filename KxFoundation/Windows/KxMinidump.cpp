@@ -7,9 +7,13 @@
 
 #include <dbghelp.h>
 
+#include <string>
+
 namespace Kavo {
 
 namespace {
+
+constexpr int kLargestPathUnits = 1024;
 
 using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
                                                 PMINIDUMP_EXCEPTION_INFORMATION,
@@ -52,10 +56,25 @@ const DebugHelp& debugHelp()
 
 bool _kx_minidump_available() { return debugHelp().writeDump() != nullptr; }
 
-void _kx_write_minidump(const KxString& path, const KxExceptionPointers* exceptionPointers)
+std::string _kx_minidump_path(const KxString& path)
 {
-    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto* wide = reinterpret_cast<const wchar_t*>(path.c_str());
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(std::size_t(bytes > 0 ? bytes : 1), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, narrow.data(), bytes, nullptr, nullptr);
+    narrow.resize(std::char_traits<char>::length(narrow.c_str()));
+    return narrow;
+}
+
+// The path comes back to UTF-16 in a fixed buffer: a longer one could not
+// be created without the long-path prefix anyway.
+void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPointers)
+{
+    wchar_t widePath[kLargestPathUnits];
+    if (MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath, kLargestPathUnits) == 0)
+        return;
+    const HANDLE file = CreateFileW(widePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     MINIDUMP_EXCEPTION_INFORMATION exception{};

@@ -4,9 +4,13 @@
 
 #include "KxFoundation/KxDump.h"
 #include "KxFoundation/KxException.h"
+#include "KxFoundation/KxFaultGuard.h"
 
 #include <gtest/gtest.h>
 
+#include <unwind.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -16,6 +20,27 @@ using namespace Kavo;
 
 namespace GuardedCallTest {
 
+// A store to an unmapped address rather than to null, which a sanitised
+// build would report before the store faults.
+[[gnu::noinline]] void writeNowhere()
+{
+    volatile int* volatile nowhere = reinterpret_cast<volatile int*>(uintptr_t(64));
+    *nowhere = 1;
+}
+
+[[gnu::noinline]] void throwFromHere() { throw 42; }
+
+// Whether `address` lies in `function`'s code, as the unwind tables tell.
+bool pointsInto(uint64_t address, void (*function)())
+{
+    return _Unwind_FindEnclosingFunction(reinterpret_cast<void*>(uintptr_t(address))) ==
+           reinterpret_cast<void*>(function);
+}
+
+// A return address follows its call, which may be the last instruction of
+// a function that does not return.
+bool returnsInto(uint64_t address, void (*function)()) { return pointsInto(address - 1, function); }
+
 // Overrides every handler so that a guarded call can come back.
 class Probe : public KxObject {
 public:
@@ -23,7 +48,16 @@ public:
     void raisesRange() { throw KxRangeException(u"KxString::substring()", KxRange{0, 4, 7}); }
     void raisesObject() { throw KxString(u"thrown text"); }
     void raisesStd() { throw std::out_of_range("index"); }
-    void raisesInt() { throw 42; }
+    void raisesInt() { throwFromHere(); }
+    void faults() { writeNowhere(); }
+    void catchesInside()
+    {
+        try {
+            throwFromHere();
+        } catch (int) {
+        }
+    }
+    void nestsAFault();
 
     void handleException(KxException& exception) override { record("exception", exception.toString()); }
     void handleObject(KxObject& object) override { record("object", object.toString()); }
@@ -33,6 +67,8 @@ public:
     std::string handled;
     KxString message;
     int handlerCalls = 0;
+    bool innerResult = true;
+    std::string innerHandled;
 
 private:
     void record(const char* handler, const KxString& text)
@@ -46,17 +82,7 @@ private:
 class DefaultHandlers : public KxObject {
 public:
     void raisesRange() { throw KxRangeException(u"KxString::substring()", KxRange{0, 4, 7}); }
-};
-
-class Faulting : public KxObject {
-public:
-    // An unmapped address rather than null, which a sanitised build would
-    // report before the store faults.
-    void faults()
-    {
-        volatile int* volatile nowhere = reinterpret_cast<volatile int*>(uintptr_t(64));
-        *nowhere = 1;
-    }
+    void faults() { writeNowhere(); }
 };
 
 } // namespace GuardedCallTest
@@ -73,7 +99,33 @@ bool callGuarded(Object& object, void (Object::*function)())
 
 const KxString kProbeDump(u"GuardedCallTest__Probe");
 
+// The one dump a test case left, read; removed with the others named alike
+// when the test ends.
+class ProbeDumps {
+public:
+    explicit ProbeDumps(const KxString& name = kProbeDump) : m_name(name) { removeDumpFilesNamed(m_name); }
+    ~ProbeDumps() { removeDumpFilesNamed(m_name); }
+    std::size_t count() const { return dumpFilesNamed(m_name).size(); }
+    KxMinidumpReader only() const
+    {
+        const auto files = dumpFilesNamed(m_name);
+        if (files.size() != 1)
+            throw std::runtime_error(std::to_string(files.size()) + " dumps instead of one");
+        return KxMinidumpReader(files[0].u8string());
+    }
+
+private:
+    KxString m_name;
+};
+
 } // namespace
+
+void Probe::nestsAFault()
+{
+    Probe inner;
+    innerResult = callGuarded(inner, &Probe::faults);
+    innerHandled = inner.handled;
+}
 
 TEST(KxGuardedCall, EscapedExceptionsLeaveOneDumpAndReachTheirHandler)
 {
@@ -84,45 +136,87 @@ TEST(KxGuardedCall, EscapedExceptionsLeaveOneDumpAndReachTheirHandler)
              {&Probe::raisesObject, false, "object", u"thrown text", 1},
              {&Probe::raisesStd, false, "std", u"index", 1},
              {&Probe::raisesInt, false, "unknown", u"", 1},
+             {&Probe::faults, false, "unknown", u"", 1},
+             {&Probe::catchesInside, true, "", u"", 0},
          }) {
-        removeDumpFilesNamed(kProbeDump);
+        const ProbeDumps dumps;
         Probe probe;
         EXPECT_EQ(callGuarded(probe, c.function), c.result) << c.handler;
         EXPECT_EQ(probe.handled, c.handler);
         EXPECT_EQ(probe.handlerCalls, c.result ? 0 : 1);
         EXPECT_EQ(probe.message, KxString(c.message));
-        EXPECT_EQ(dumpFilesNamed(kProbeDump).size(), c.dumps) << c.handler;
+        EXPECT_EQ(dumps.count(), c.dumps) << c.handler;
     }
-    removeDumpFilesNamed(kProbeDump);
+}
+
+// The call comes back, and the process goes on: again and again.
+TEST(KxGuardedCall, AFaultIsDumpedAtTheFaultingInstructionAndEndsOnlyTheCall)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const ProbeDumps dumps;
+        Probe probe;
+        ASSERT_FALSE(callGuarded(probe, &Probe::faults));
+        EXPECT_EQ(probe.handled, "unknown");
+
+        const KxMinidumpReader dump = dumps.only();
+        const auto exception = dump.exception();
+        ASSERT_TRUE(exception.has_value());
+        const uint64_t faultingInstruction = dump.instructionPointer(exception->context);
+        EXPECT_TRUE(pointsInto(faultingInstruction, writeNowhere)) << std::hex << faultingInstruction;
+        if (dump.platformId() == KxMinidumpReader::kPlatformLinux) {
+            EXPECT_EQ(exception->code, 11u); // SIGSEGV
+            EXPECT_EQ(exception->address, 64u);
+        } else {
+            EXPECT_EQ(exception->code, 0xC0000005u); // access violation
+            EXPECT_EQ(exception->address, faultingInstruction);
+        }
+        const auto threads = dump.threads();
+        EXPECT_TRUE(std::any_of(threads.begin(), threads.end(),
+                                [&](const auto& thread) { return thread.id == exception->threadId; }));
+    }
+}
+
+// Written before anything unwinds: the throwing function's frame, which the
+// unwinding removes, is still on the dumped stack above the exception's
+// stack pointer.
+TEST(KxGuardedCall, AThrowLeavingTheCallIsDumpedWithTheThrowStillOnTheStack)
+{
+    const ProbeDumps dumps;
+    Probe probe;
+    ASSERT_FALSE(callGuarded(probe, &Probe::raisesInt));
+
+    const KxMinidumpReader dump = dumps.only();
+    const auto exception = dump.exception();
+    ASSERT_TRUE(exception.has_value());
+    EXPECT_EQ(exception->code, kKxThrownExceptionCode);
+    const auto words = dump.stackWordsFrom(dump.stackPointer(exception->context),
+                                           KxMinidumpReader::wordBytesOf(exception->context));
+    EXPECT_TRUE(std::any_of(words.begin(), words.end(), [](uint64_t word) { return returnsInto(word, throwFromHere); }))
+        << words.size() << " stack words";
+}
+
+TEST(KxGuardedCall, NestedCallsEachKeepTheirOwnFaults)
+{
+    const ProbeDumps dumps;
+    Probe outer;
+    EXPECT_TRUE(callGuarded(outer, &Probe::nestsAFault));
+    EXPECT_FALSE(outer.innerResult);
+    EXPECT_EQ(outer.innerHandled, "unknown");
+    EXPECT_EQ(outer.handlerCalls, 0);
+    EXPECT_EQ(dumps.count(), 1u);
+
+    EXPECT_FALSE(callGuarded(outer, &Probe::faults));
+    EXPECT_EQ(outer.handled, "unknown");
+    EXPECT_EQ(dumps.count(), 2u);
 }
 
 TEST(KxGuardedCallDeathTest, DefaultHandlerAbortsAfterTheDump)
 {
-    const KxString dumpName(u"GuardedCallTest__DefaultHandlers");
-    removeDumpFilesNamed(dumpName);
-    DefaultHandlers object;
-    EXPECT_DEATH(callGuarded(object, &DefaultHandlers::raisesRange), "");
-    EXPECT_EQ(dumpFilesNamed(dumpName).size(), 1u);
-    removeDumpFilesNamed(dumpName);
-}
-
-TEST(KxGuardedCallDeathTest, HardwareFaultIsDumpedWithItsContextThenTakesItsCourse)
-{
-    const KxString dumpName(u"GuardedCallTest__Faulting");
-    removeDumpFilesNamed(dumpName);
-    Faulting object;
-    EXPECT_DEATH(callGuarded(object, &Faulting::faults), "");
-
-    const auto files = dumpFilesNamed(dumpName);
-    ASSERT_EQ(files.size(), 1u);
-    const KxMinidumpReader dump(files[0].u8string());
-    const auto exception = dump.exception();
-    ASSERT_TRUE(exception.has_value());
-    EXPECT_NE(exception->code, 0u);
-    EXPECT_GT(exception->context.size, 0u);
-    bool faultingThreadListed = false;
-    for (const auto& thread : dump.threads())
-        faultingThreadListed |= thread.id == exception->threadId;
-    EXPECT_TRUE(faultingThreadListed);
-    removeDumpFilesNamed(dumpName);
+    struct Case { const char* label; void (DefaultHandlers::*function)(); };
+    for (const Case& c : {Case{"exception", &DefaultHandlers::raisesRange}, Case{"fault", &DefaultHandlers::faults}}) {
+        const ProbeDumps dumps(u"GuardedCallTest__DefaultHandlers");
+        DefaultHandlers object;
+        EXPECT_DEATH(callGuarded(object, c.function), "") << c.label;
+        EXPECT_EQ(dumps.count(), 1u) << c.label;
+    }
 }

@@ -34,6 +34,7 @@ public:
         Location context;
     };
 
+    static constexpr uint32_t kAmd64ContextBytes = 1232;
     static constexpr uint32_t kThreadList = 3;
     static constexpr uint32_t kModuleList = 4;
     static constexpr uint32_t kException = 6;
@@ -90,6 +91,35 @@ public:
     }
 
     std::size_t size() const { return m_bytes.size(); }
+
+    // The instruction and stack pointers of a context record: AMD64 (1232
+    // bytes) or x86 (716 bytes).
+    uint64_t instructionPointer(Location context) const
+    {
+        return context.size == kAmd64ContextBytes ? read<uint64_t>(context.rva + 0xF8) : read<uint32_t>(context.rva + 0xB8);
+    }
+    uint64_t stackPointer(Location context) const
+    {
+        return context.size == kAmd64ContextBytes ? read<uint64_t>(context.rva + 0x98) : read<uint32_t>(context.rva + 0xC4);
+    }
+
+    // The pointer-sized words of the dumped stack memory from `address` up,
+    // as far as the thread's stack that holds it was dumped; `wordBytes` is
+    // 8 for AMD64 contexts and 4 for x86 ones.
+    std::vector<uint64_t> stackWordsFrom(uint64_t address, std::size_t wordBytes) const
+    {
+        std::vector<uint64_t> words;
+        for (const Thread& thread : threads()) {
+            if (address < thread.stackStart || address >= thread.stackStart + thread.stack.size)
+                continue;
+            for (uint64_t at = address; at + wordBytes <= thread.stackStart + thread.stack.size; at += wordBytes) {
+                const uint64_t offset = thread.stack.rva + (at - thread.stackStart);
+                words.push_back(wordBytes == 8 ? read<uint64_t>(offset) : read<uint32_t>(offset));
+            }
+        }
+        return words;
+    }
+    static std::size_t wordBytesOf(Location context) { return context.size == kAmd64ContextBytes ? 8 : 4; }
 
 private:
     template <typename Value>
