@@ -5,7 +5,7 @@
 
 namespace Kavo {
 
-// The exception being dispatched, as a vectored handler receives it.
+// The exception being dispatched, as an exception handler receives it.
 struct KxExceptionPointers {
     EXCEPTION_POINTERS* pointers;
 };
