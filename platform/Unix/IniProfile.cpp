@@ -1,7 +1,6 @@
 #include "platform/Unix/IniProfile.h"
 
-#include <boost/property_tree/ini_parser.hpp>
-#include <boost/property_tree/ptree.hpp>
+#include "platform/Unix/IniText.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -10,13 +9,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 namespace Tessit {
-
-namespace pt = boost::property_tree;
 
 namespace {
 
@@ -55,23 +50,32 @@ bool makeFolders(const std::string& folder)
     }
 }
 
-// An empty tree for a missing file; nothing when the file cannot be read or
-// parsed.
-std::optional<pt::ptree> readIni(const std::string& path)
+// The file's bytes, empty for a missing file; nothing when it is no
+// regular file or cannot be read to its end, since its lines could not all
+// be kept.
+std::optional<std::string> readWhole(const std::string& path)
 {
-    int error = 0;
-    if (!exists(path, error))
-        return error == ENOENT ? std::optional<pt::ptree>(pt::ptree()) : std::nullopt;
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-        return std::nullopt;
-    try {
-        pt::ptree tree;
-        pt::ini_parser::read_ini(stream, tree);
-        return tree;
-    } catch (const pt::ini_parser_error&) {
-        return std::nullopt;
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0)
+        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+    std::optional<std::string> bytes;
+    struct stat status;
+    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        bytes.emplace();
+        char buffer[4096];
+        for (;;) {
+            const ssize_t count = read(descriptor, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0)
+                bytes.reset();
+            if (count <= 0)
+                break;
+            bytes->append(buffer, size_t(count));
+        }
     }
+    close(descriptor);
+    return bytes;
 }
 
 bool writeAll(int descriptor, const std::string& bytes)
@@ -114,18 +118,8 @@ bool writeProfileInt(const std::string& path, const std::string& section, const 
 {
     if (path.empty() || !makeFolders(path.substr(0, path.rfind('/'))))
         return false;
-    std::optional<pt::ptree> tree = readIni(path);
-    if (!tree)
-        return false;
-    // Section and entry names are taken whole, never as dotted paths.
-    tree->put(pt::ptree::path_type(section + '\n' + entry, '\n'), value);
-    std::ostringstream text;
-    try {
-        pt::ini_parser::write_ini(text, *tree);
-    } catch (const pt::ini_parser_error&) {
-        return false; // a plain entry already has the section's name
-    }
-    return replaceFile(path, text.str());
+    const std::optional<std::string> text = readWhole(path);
+    return text && replaceFile(path, withIniEntry(*text, section, entry, std::to_string(value)));
 }
 
 } // namespace Tessit

@@ -12,11 +12,11 @@ namespace Tessit {
 // Empty when no home folder is known.
 std::string profileFilePath(const std::string& organisation, const std::string& application);
 
-// Sets `entry` in [section] of the INI file at `path` to `value`, keeping
-// every other section and entry. The new file replaces the old one in one
-// rename, so a reader sees either; missing folders are made private to the
-// user. A file that does not parse as INI is left alone. False when nothing
-// was written.
+// Sets `entry` in [section] of the INI file at `path` to `value` as Qt's
+// QSettings writes an int, keeping every line it does not own (see
+// withIniEntry). The new file replaces the old one in one rename, so a
+// reader sees either; missing folders are made private to the user. A file
+// that cannot be read is left alone. False when nothing was written.
 bool writeProfileInt(const std::string& path, const std::string& section, const std::string& entry,
                      int32_t value);
 
