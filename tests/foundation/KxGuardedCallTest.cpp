@@ -79,6 +79,13 @@ private:
     }
 };
 
+// One class per test, so that tests running side by side never count each
+// other's dumps: a dump is named after the class.
+class FaultProbe : public Probe {};
+class ThrowProbe : public Probe {};
+class InnerProbe : public Probe {};
+class OuterProbe : public Probe {};
+
 class DefaultHandlers : public KxObject {
 public:
     void raisesRange() { throw KxRangeException(u"KxString::substring()", KxRange{0, 4, 7}); }
@@ -91,19 +98,20 @@ using namespace GuardedCallTest;
 
 namespace {
 
-template <typename Object>
-bool callGuarded(Object& object, void (Object::*function)())
+template <typename Object, typename Class>
+bool callGuarded(Object& object, void (Class::*function)())
 {
     return object.invokeGuarded(static_cast<void (KxObject::*)()>(function));
 }
 
-const KxString kProbeDump(u"GuardedCallTest__Probe");
-
-// The one dump a test case left, read; removed with the others named alike
-// when the test ends.
+// The dumps of one class, removed before and after the test; `only` reads
+// the one a test case left.
 class ProbeDumps {
 public:
-    explicit ProbeDumps(const KxString& name = kProbeDump) : m_name(name) { removeDumpFilesNamed(m_name); }
+    explicit ProbeDumps(const char16_t* className) : m_name(KxString(u"GuardedCallTest__") + className)
+    {
+        removeDumpFilesNamed(m_name);
+    }
     ~ProbeDumps() { removeDumpFilesNamed(m_name); }
     std::size_t count() const { return dumpFilesNamed(m_name).size(); }
     KxMinidumpReader only() const
@@ -122,7 +130,7 @@ private:
 
 void Probe::nestsAFault()
 {
-    Probe inner;
+    InnerProbe inner;
     innerResult = callGuarded(inner, &Probe::faults);
     innerHandled = inner.handled;
 }
@@ -139,7 +147,7 @@ TEST(KxGuardedCall, EscapedExceptionsLeaveOneDumpAndReachTheirHandler)
              {&Probe::faults, false, "unknown", u"", 1},
              {&Probe::catchesInside, true, "", u"", 0},
          }) {
-        const ProbeDumps dumps;
+        const ProbeDumps dumps(u"Probe");
         Probe probe;
         EXPECT_EQ(callGuarded(probe, c.function), c.result) << c.handler;
         EXPECT_EQ(probe.handled, c.handler);
@@ -153,8 +161,8 @@ TEST(KxGuardedCall, EscapedExceptionsLeaveOneDumpAndReachTheirHandler)
 TEST(KxGuardedCall, AFaultIsDumpedAtTheFaultingInstructionAndEndsOnlyTheCall)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const ProbeDumps dumps;
-        Probe probe;
+        const ProbeDumps dumps(u"FaultProbe");
+        FaultProbe probe;
         ASSERT_FALSE(callGuarded(probe, &Probe::faults));
         EXPECT_EQ(probe.handled, "unknown");
 
@@ -181,8 +189,8 @@ TEST(KxGuardedCall, AFaultIsDumpedAtTheFaultingInstructionAndEndsOnlyTheCall)
 // stack pointer.
 TEST(KxGuardedCall, AThrowLeavingTheCallIsDumpedWithTheThrowStillOnTheStack)
 {
-    const ProbeDumps dumps;
-    Probe probe;
+    const ProbeDumps dumps(u"ThrowProbe");
+    ThrowProbe probe;
     ASSERT_FALSE(callGuarded(probe, &Probe::raisesInt));
 
     const KxMinidumpReader dump = dumps.only();
@@ -197,24 +205,27 @@ TEST(KxGuardedCall, AThrowLeavingTheCallIsDumpedWithTheThrowStillOnTheStack)
 
 TEST(KxGuardedCall, NestedCallsEachKeepTheirOwnFaults)
 {
-    const ProbeDumps dumps;
-    Probe outer;
+    const ProbeDumps innerDumps(u"InnerProbe");
+    const ProbeDumps outerDumps(u"OuterProbe");
+    OuterProbe outer;
     EXPECT_TRUE(callGuarded(outer, &Probe::nestsAFault));
     EXPECT_FALSE(outer.innerResult);
     EXPECT_EQ(outer.innerHandled, "unknown");
     EXPECT_EQ(outer.handlerCalls, 0);
-    EXPECT_EQ(dumps.count(), 1u);
+    EXPECT_EQ(innerDumps.count(), 1u);
+    EXPECT_EQ(outerDumps.count(), 0u);
 
     EXPECT_FALSE(callGuarded(outer, &Probe::faults));
     EXPECT_EQ(outer.handled, "unknown");
-    EXPECT_EQ(dumps.count(), 2u);
+    EXPECT_EQ(innerDumps.count(), 1u);
+    EXPECT_EQ(outerDumps.count(), 1u);
 }
 
 TEST(KxGuardedCallDeathTest, DefaultHandlerAbortsAfterTheDump)
 {
     struct Case { const char* label; void (DefaultHandlers::*function)(); };
     for (const Case& c : {Case{"exception", &DefaultHandlers::raisesRange}, Case{"fault", &DefaultHandlers::faults}}) {
-        const ProbeDumps dumps(u"GuardedCallTest__DefaultHandlers");
+        const ProbeDumps dumps(u"DefaultHandlers");
         DefaultHandlers object;
         EXPECT_DEATH(callGuarded(object, c.function), "") << c.label;
         EXPECT_EQ(dumps.count(), 1u) << c.label;

@@ -44,24 +44,35 @@ private:
     static inline volatile bool s_deeper = true;
 };
 
+// One class per test, so that tests running side by side never count each
+// other's dumps: a dump is named after the class.
+class OverflowSurvivor : public Survivor {};
+class ForwardingSurvivor : public Survivor {};
+class SignalledSurvivor : public Survivor {};
+
 } // namespace FaultGuardTest
 
 using namespace FaultGuardTest;
 
 namespace {
 
-bool callGuarded(Survivor& object, void (Survivor::*function)())
+bool callGuarded(KxObject& object, void (Survivor::*function)())
 {
     return object.invokeGuarded(static_cast<void (KxObject::*)()>(function));
 }
 
-const KxString kSurvivorDump(u"FaultGuardTest__Survivor");
-
+// The dumps of one class, removed before and after the test.
 class SurvivorDumps {
 public:
-    SurvivorDumps() { removeDumpFilesNamed(kSurvivorDump); }
-    ~SurvivorDumps() { removeDumpFilesNamed(kSurvivorDump); }
-    std::vector<std::filesystem::path> files() const { return dumpFilesNamed(kSurvivorDump); }
+    explicit SurvivorDumps(const char16_t* className) : m_name(KxString(u"FaultGuardTest__") + className)
+    {
+        removeDumpFilesNamed(m_name);
+    }
+    ~SurvivorDumps() { removeDumpFilesNamed(m_name); }
+    std::vector<std::filesystem::path> files() const { return dumpFilesNamed(m_name); }
+
+private:
+    KxString m_name;
 };
 
 // A SIGSEGV handler of the test's own that returns to where it was set up,
@@ -104,11 +115,11 @@ private:
 // of stack leaves a dump and goes on.
 TEST(KxFaultGuard, AStackOverflowIsDumpedAndEndsOnlyTheCall)
 {
-    const SurvivorDumps dumps;
+    const SurvivorDumps dumps(u"OverflowSurvivor");
     bool result = true;
     int unknownCalls = 0;
     std::thread([&] {
-        Survivor survivor;
+        OverflowSurvivor survivor;
         result = callGuarded(survivor, &Survivor::overflowsItsStack);
         unknownCalls = survivor.unknownCalls;
     }).join();
@@ -126,10 +137,10 @@ TEST(KxFaultGuard, AStackOverflowIsDumpedAndEndsOnlyTheCall)
 // and guarded calls still recover afterwards.
 TEST(KxFaultGuard, HandlersAreInForceForEveryCallAndForwardTheRest)
 {
-    const SurvivorDumps dumps;
+    const SurvivorDumps dumps(u"ForwardingSurvivor");
     const OwnSegvHandler own;
     ownHandlerCalls = 0;
-    Survivor survivor;
+    ForwardingSurvivor survivor;
 
     EXPECT_FALSE(callGuarded(survivor, &Survivor::faults));
     EXPECT_EQ(ownHandlerCalls, 0);
@@ -148,8 +159,8 @@ TEST(KxFaultGuard, HandlersAreInForceForEveryCallAndForwardTheRest)
 // its normal effect, although the object would survive a fault.
 TEST(KxFaultGuardDeathTest, ASentSignalIsNotTakenForAFault)
 {
-    const SurvivorDumps dumps;
-    Survivor survivor;
+    const SurvivorDumps dumps(u"SignalledSurvivor");
+    SignalledSurvivor survivor;
     EXPECT_DEATH(callGuarded(survivor, &Survivor::sendsItselfSegv), "");
     EXPECT_TRUE(dumps.files().empty());
 }
