@@ -2,6 +2,7 @@
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
+#include "package/SignatureDigest.h"
 
 #include <string>
 
@@ -81,7 +82,8 @@ void CTessitDlg::OnPaint(DialogHost& host)
 
 IconHandle CTessitDlg::OnQueryDragIcon() { return m_hIcon; }
 
-// Only opening the package reports to the user; after that every step runs,
+// Only opening the package and checking its signature report to the user;
+// after that every step runs,
 // unless an entry came out damaged: nothing is then installed, registered or
 // started from the damaged files.
 void CTessitDlg::RunSequence()
@@ -91,7 +93,7 @@ void CTessitDlg::RunSequence()
     const OpenResult package = OpenPackage(m_platform, m_platform.executablePath(), m_log, packageFile, header);
     if (package.outcome == OpenOutcome::Failed)
         ShowError(package.message);
-    if (package.outcome != OpenOutcome::Opened)
+    if (package.outcome != OpenOutcome::Opened || !SignatureHolds(packageFile, package, header))
         return;
 
     // The programs stay held until the sequence ends, after the last start.
@@ -109,6 +111,25 @@ void CTessitDlg::RunSequence()
     RemoveMuiCacheEntry(package.tempFolder);
     RegisterControls(package.tempFolder, header);
     LaunchMainTool(package.tempFolder + kMainToolFileName, package.tempFolder);
+}
+
+// A signed launcher runs only as it was signed: the digest of its file,
+// package included, must equal the one its signature holds. This guards
+// against damage and changes after signing, not against a removed
+// signature: an unsigned launcher runs as before.
+bool CTessitDlg::SignatureHolds(KxFile& packageFile, const OpenResult& package, const PackageHeader& header)
+{
+    if (package.location.certificateSize == 0)
+        return true;
+    if (CheckSignatureDigest(m_platform.signatureCrypto(), packageFile, package.location, header).holds())
+        return true;
+    packageFile.close();
+    m_platform.debugOutput(u"zipFile Closed...\n");
+    const KxString executable = m_platform.executablePath();
+    KxString message;
+    message.format(u"[4]Can not verify %@ file!!!", &executable);
+    ShowError(message);
+    return false;
 }
 
 int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder)

@@ -45,6 +45,7 @@ public:
 
 private:
     void RunSequence();
+    bool SignatureHolds(Kavo::KxFile& packageFile, const OpenResult& package, const PackageHeader& header);
     int32_t RunServiceInstaller(const KxString& tempFolder);
     void RecordPackageOemId(int32_t oemId);
     void RemoveMuiCacheEntry(const KxString& tempFolder);

@@ -2,6 +2,7 @@
 #define TESSIT_PLATFORM_PLATFORM_H
 
 #include "platform/PackagePlatform.h"
+#include "platform/SignatureCrypto.h"
 
 #include <cstdint>
 #include <memory>
@@ -117,6 +118,13 @@ public:
     virtual bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
                                             const KxString& folder, int showCommand) = 0;
     virtual KxString systemToolPath(const KxString& toolName) = 0;
+
+    // Integrity
+    // The system's cryptography for the digest of the launcher's own
+    // signature; null where the launcher's file carries none (the Linux
+    // launcher is an ELF file), so that a signed package there cannot be
+    // verified.
+    virtual SignatureCrypto* signatureCrypto() = 0;
 };
 
 // The platform of the machine the program runs on, given what main received.

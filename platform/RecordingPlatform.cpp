@@ -228,4 +228,6 @@ bool RecordingPlatform::shellOpenWithParameterLine(const KxString& program, cons
 
 KxString RecordingPlatform::systemToolPath(const KxString& toolName) { return toolName; }
 
+SignatureCrypto* RecordingPlatform::signatureCrypto() { return crypto; }
+
 } // namespace Tessit

@@ -28,6 +28,7 @@ public:
     std::map<std::u16string, std::vector<std::u16string>> registryValues; // key path -> value names
     // Runs between initialisation and the first timer tick; may end the dialog.
     std::function<void(DialogHost&)> beforeFirstTimer;
+    SignatureCrypto* crypto = nullptr; // what signatureCrypto() gives
 
     // What happened, one line per call, in order ("debug: ...", "messageBox: ...").
     std::vector<KxString> events;
@@ -59,6 +60,8 @@ public:
     bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine, const KxString& folder,
                                     int showCommand) override;
     KxString systemToolPath(const KxString& toolName) override;
+
+    SignatureCrypto* signatureCrypto() override;
 
 private:
     void record(const KxString& event);

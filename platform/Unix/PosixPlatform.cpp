@@ -166,6 +166,10 @@ KxString PosixPlatform::systemToolPath(const KxString& toolName)
     return _kx_path_from_native(findOnPath(narrow(toolName)));
 }
 
+// Only the packer checks signatures here; the launcher stays free of a
+// cryptography library it would load on every start for nothing.
+SignatureCrypto* PosixPlatform::signatureCrypto() { return nullptr; }
+
 std::unique_ptr<Platform> createNativePlatform(int argc, char** argv)
 {
     std::vector<KxString> arguments;

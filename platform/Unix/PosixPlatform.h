@@ -42,6 +42,8 @@ public:
                                     int showCommand) override;
     KxString systemToolPath(const KxString& toolName) override;
 
+    SignatureCrypto* signatureCrypto() override;
+
 private:
     KxString runningImage(const KxString& path) const;
 

@@ -170,6 +170,13 @@ KxString Win32Platform::systemToolPath(const KxString& toolName)
     return KxString(folder) + u"\\" + toolName + u".exe";
 }
 
+SignatureCrypto* Win32Platform::signatureCrypto()
+{
+    if (!m_crypto)
+        m_crypto = createNativeSignatureCrypto();
+    return m_crypto.get();
+}
+
 std::unique_ptr<Platform> createNativePlatform(int, char**)
 {
     return std::make_unique<Win32Platform>(createNativePackagePlatform(), GetModuleHandleW(nullptr));

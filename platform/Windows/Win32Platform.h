@@ -43,8 +43,11 @@ public:
                                     int showCommand) override;
     KxString systemToolPath(const KxString& toolName) override;
 
+    SignatureCrypto* signatureCrypto() override;
+
 private:
     std::unique_ptr<PackagePlatform> m_package;
+    std::unique_ptr<SignatureCrypto> m_crypto;
     HINSTANCE m_instance;
     KxString m_profileKey;
     // Owns the message boxes while it runs, so they show above it.

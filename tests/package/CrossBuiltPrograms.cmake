@@ -23,10 +23,39 @@ else()
 endif()
 add_custom_target(tessit-cross-built-programs ALL DEPENDS ${TESSIT_CROSS_BUILT_PROGRAMS})
 
-# A test program that packs the stand-ins: they are built before it, and it
-# is told why they are missing (CrossBuiltPrograms.h).
+# Each of them with a package, signed by osslsigncode once per digest
+# algorithm, in signed/ beside the tests; left out, with the reason in
+# TESSIT_SIGNED_PACKAGES_SKIPPED, when the stand-ins or the signing tools are
+# missing.
+set(TESSIT_SIGNED_PACKAGES)
+set(TESSIT_SIGNED_PACKAGES_SKIPPED ${TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED})
+find_program(TESSIT_OSSLSIGNCODE osslsigncode)
+find_program(TESSIT_OPENSSL openssl)
+if(NOT TESSIT_SIGNED_PACKAGES_SKIPPED AND (NOT TESSIT_OSSLSIGNCODE OR NOT TESSIT_OPENSSL))
+  set(TESSIT_SIGNED_PACKAGES_SKIPPED "osslsigncode and openssl were not both found when this build was configured")
+  message(STATUS "Signed stand-in packages left out: ${TESSIT_SIGNED_PACKAGES_SKIPPED}")
+endif()
+if(NOT TESSIT_SIGNED_PACKAGES_SKIPPED)
+  foreach(program ${TESSIT_CROSS_BUILT_PROGRAMS})
+    get_filename_component(name ${program} NAME_WE)
+    foreach(algorithm sha256 sha1 sha512)
+      list(APPEND TESSIT_SIGNED_PACKAGES ${CMAKE_CURRENT_BINARY_DIR}/signed/${name}-${algorithm}.exe)
+    endforeach()
+  endforeach()
+  add_custom_command(OUTPUT ${TESSIT_SIGNED_PACKAGES}
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package/make-signed-packages.sh ${CMAKE_CURRENT_BINARY_DIR}/signed
+            ${TESSIT_CROSS_BUILT_PROGRAMS}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/package/make-signed-packages.sh ${TESSIT_CROSS_BUILT_PROGRAMS}
+    COMMENT "Signing packed stand-in launchers")
+endif()
+add_custom_target(tessit-signed-packages ALL DEPENDS ${TESSIT_SIGNED_PACKAGES})
+
+# A test program that packs the stand-ins or reads the signed packages: they
+# are built before it, and it is told why they are missing
+# (CrossBuiltPrograms.h).
 function(tessit_use_cross_built_programs target)
-  add_dependencies(${target} tessit-cross-built-programs)
+  add_dependencies(${target} tessit-cross-built-programs tessit-signed-packages)
   target_compile_definitions(${target} PRIVATE
-    TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED="${TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED}")
+    TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED="${TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED}"
+    TESSIT_SIGNED_PACKAGES_SKIPPED="${TESSIT_SIGNED_PACKAGES_SKIPPED}")
 endfunction()

@@ -9,6 +9,11 @@ namespace Tessit {
 constexpr const char* crossBuiltProgramsSkipped = TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED;
 constexpr bool crossBuiltProgramsBuilt = *crossBuiltProgramsSkipped == '\0';
 
+// Whether the signed packages made of them (signed/<program>-<algorithm>.exe)
+// were built; empty when they were.
+constexpr const char* signedPackagesSkipped = TESSIT_SIGNED_PACKAGES_SKIPPED;
+constexpr bool signedPackagesBuilt = *signedPackagesSkipped == '\0';
+
 } // namespace Tessit
 
 #endif

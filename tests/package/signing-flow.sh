@@ -24,6 +24,20 @@ expect_refusal() {
 
 field() { sed -n "s/^$1: //p" "$work/list"; }
 
+u16() { od -An -tu2 -j "$2" -N2 "$1" | tr -d ' '; }
+u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+# Copies FILE to OUTPUT with the byte at OFFSET changed.
+flip() {
+  local value; value=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  cp "$1" "$3"
+  printf "\\x$(printf %02x $((value ^ 1)))" | dd of="$3" bs=1 seek="$2" conv=notrunc status=none
+}
+# The file offset of a PE image's first section's raw data: its code.
+code_offset() {
+  local pe; pe=$(u32 "$1" 60)
+  u32 "$1" $((pe + 24 + $(u16 "$1" $((pe + 20))) + 20))
+}
+
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessit test signer" \
   -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 
@@ -59,11 +73,34 @@ for launcher in "$@"; do
       || fail "$signed: $(grep certificate "$work/list")"
     paddings="$paddings $expected_padding"
 
-    "$packer" verify "$signed" | grep -q ', signed$' || fail "$signed not reported as signed"
+    "$packer" verify "$signed" | grep -q ', signed, signature digest matches (SHA-256)$' \
+      || fail "$signed not reported as signed with a matching digest"
+    grep -q '^signature digest: SHA-256, matches$' "$work/list" || fail "$signed: $(grep signature "$work/list")"
     if [ "$extra" = 0 ]; then
       { cat "$signed"; printf 'appended'; } >"$work/appended.exe"
       expect_refusal "bytes after the certificate table" "$packer" verify "$work/appended.exe"
       grep -q 'does not end the file' "$work/err" || fail "appended bytes reported as: $(cat "$work/err")"
+
+      # The same package signed with SHA-1; then one byte changed, the size
+      # kept, wherever the digest covers it.
+      rm -f "$work/sha1.exe"
+      osslsigncode sign -h sha1 -certs "$work/cert.pem" -key "$work/key.pem" -in "$packed" -out "$work/sha1.exe" >/dev/null
+      "$packer" verify "$work/sha1.exe" | grep -q ', signature digest matches (SHA-1)$' || fail "$name: SHA-1 digest"
+      header=$(field 'header offset')
+      for place in "package data:$((header + 8 + 3 * 132 + 10))" "entry name:$((header + 8 + 3 * 4))" \
+                   "header:$header" "launcher code:$(( $(code_offset "$signed") + 16 ))"; do
+        for file in "$signed" "$work/sha1.exe"; do
+          flip "$file" "${place#*:}" "$work/changed.exe"
+          expect_refusal "a signed package with a changed byte in its ${place%%:*}" "$packer" verify "$work/changed.exe"
+          grep -q 'signature digest does not match' "$work/err" || fail "${place%%:*}: $(cat "$work/err")"
+          expect_refusal "extracting a changed package" "$packer" extract "$work/changed.exe" -C "$work/changed"
+          [ ! -e "$work/changed/QIRA_t.exe" ] || fail "a changed package was extracted"
+        done
+      done
+      table=$(grep '^certificate table:' "$work/list" | sed 's/.*offset \([0-9]*\),.*/\1/')
+      { head -c "$table" "$signed"; head -c $(( $(stat -c %s "$signed") - table )) /dev/urandom; } >"$work/garbage.exe"
+      expect_refusal "a certificate table of garbage" "$packer" verify "$work/garbage.exe"
+      grep -q 'holds no Authenticode signature' "$work/err" || fail "garbage table: $(cat "$work/err")"
     fi
     "$packer" extract "$signed" -C "$work/out-$name-$extra" >/dev/null
     cmp "$work/payload/QIRA_t.exe" "$work/out-$name-$extra/QIRA_t.exe"

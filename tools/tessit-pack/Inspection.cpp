@@ -2,6 +2,7 @@
 
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
+#include "package/SignatureDigest.h"
 #include "tools/tessit-pack/PackError.h"
 #include "tools/tessit-pack/PathText.h"
 #include "tools/tessit-pack/ToolPlatform.h"
@@ -32,6 +33,24 @@ std::string explanation(const OpenResult& result, const PackageHeader& header)
     return "the package did not open";
 }
 
+std::string explanation(const SignatureCheck& check)
+{
+    switch (check.problem) {
+    case SignatureProblem::None: break;
+    case SignatureProblem::NoCryptography: return "no cryptography to check its signature's " + check.algorithm + " digest";
+    case SignatureProblem::TableNotAtEnd: return "its certificate table does not end the file";
+    case SignatureProblem::NoSignedData: return "its certificate table holds no Authenticode signature that can be read";
+    case SignatureProblem::UnknownAlgorithm:
+        return "its signature's digest algorithm " + check.algorithm + " is neither SHA-256 nor SHA-1";
+    case SignatureProblem::UnsupportedLayout:
+        return "its PE headers do not lay out the file as its signature's digest needs";
+    case SignatureProblem::Unreadable: return "it could not be read to its end for its signature's digest";
+    case SignatureProblem::Mismatch:
+        return "signature digest does not match (" + check.algorithm + "): the file changed after it was signed";
+    }
+    return "signature digest matches (" + check.algorithm + ")";
+}
+
 std::string joined(const std::vector<std::string>& texts)
 {
     std::string result;
@@ -50,11 +69,15 @@ public:
         if (m_result.outcome != OpenOutcome::Opened)
             throw PackError(utf8Of(file) + ": " + explanation(m_result, m_header) +
                             joined(layoutProblems(m_result.location)));
+        if (isSigned())
+            m_signature = CheckSignatureDigest(createNativeSignatureCrypto().get(), m_file, location(), m_header);
     }
 
     const PackageHeader& header() const { return m_header; }
     const PackageLocation& location() const { return m_result.location; }
     bool isSigned() const { return location().certificateSize != 0; }
+    // The launcher's check of a signed file's digest.
+    const SignatureCheck& signature() const { return m_signature; }
 
     ExtractionReport extract()
     {
@@ -68,6 +91,7 @@ private:
     KxFile m_file;
     PackageHeader m_header;
     OpenResult m_result;
+    SignatureCheck m_signature;
 };
 
 const char* noteFor(const KxString& name)
@@ -95,6 +119,9 @@ int listPackage(const fs::path& file)
     std::printf("header offset: %u\n", location.headerOffset);
     std::printf("certificate table: offset %u, size %u\n", location.certificateOffset, location.certificateSize);
     std::printf("padding: %d\n", location.padding);
+    if (package.isSigned())
+        std::printf("signature digest: %s, %s\n", package.signature().algorithm.c_str(),
+                    package.signature().holds() ? "matches" : explanation(package.signature()).c_str());
     return 0;
 }
 
@@ -128,8 +155,15 @@ int verifyPackage(const fs::path& file)
         if (isUnsafeEntryName(name))
             report("unsafe entry name '" + utf8Of(printableEntryName(name)) + "'");
     }
+    // A table that does not end the file was reported with the layout.
+    const SignatureCheck& signature = package.signature();
+    if (!signature.holds() && signature.problem != SignatureProblem::TableNotAtEnd)
+        report(explanation(signature));
+    std::string signing = "not signed";
+    if (package.isSigned())
+        signing = signature.holds() ? "signed, " + explanation(signature) : "signed";
     std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count, faults ? "faulty" : "consistent",
-                package.isSigned() ? "signed" : "not signed");
+                signing.c_str());
     return faults ? 1 : 0;
 }
 
@@ -138,6 +172,8 @@ int extractPackage(const fs::path& file, const fs::path& folder)
     fs::create_directories(folder);
     const KxString target = textOf(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
     OpenedPackage package(file, target);
+    if (!package.signature().holds())
+        throw PackError(utf8Of(file) + ": " + explanation(package.signature()));
     const ExtractionReport report = package.extract();
     std::fputs(utf8Of(package.log()).c_str(), stdout);
     int failed = 0;

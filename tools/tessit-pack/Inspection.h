@@ -12,12 +12,13 @@ namespace Tessit {
 // Each runs the launcher's own locator on `file`, prints what it found on
 // standard output and gives the exit code.
 
-// OEM number, entries, certificate table and padding.
+// OEM number, entries, certificate table, padding and, for a signed file,
+// its digest algorithm and whether the digest matches.
 int listPackage(const std::filesystem::path& file);
 
 // 0 only for a package whose parts add up, whose footer is the only place
-// one fits, whose certificate table (if any) ends the file and whose names
-// are all safe.
+// one fits, whose names are all safe and, when it is signed, whose
+// certificate table ends the file and whose signature's digest matches.
 int verifyPackage(const std::filesystem::path& file);
 
 // What is wrong around a package the locator found, though the launcher
@@ -25,8 +26,8 @@ int verifyPackage(const std::filesystem::path& file);
 // or a footer that fits in more than one place.
 std::vector<std::string> layoutProblems(const PackageLocation& location);
 
-// Writes the entries below `folder` by the launcher's rules, running
-// nothing; 0 when every entry the launcher would write was written.
+// Writes the entries below `folder` by the launcher's rules (nothing from a
+// signed file whose digest does not match), running nothing; 0 when every entry the launcher would write was written.
 int extractPackage(const std::filesystem::path& file, const std::filesystem::path& folder);
 
 } // namespace Tessit
