@@ -83,9 +83,8 @@ void CTessitDlg::OnPaint(DialogHost& host)
 IconHandle CTessitDlg::OnQueryDragIcon() { return m_hIcon; }
 
 // Only opening the package and checking its signature report to the user;
-// after that every step runs,
-// unless an entry came out damaged: nothing is then installed, registered or
-// started from the damaged files.
+// after that every step runs, unless an entry came out damaged: nothing is
+// then installed, registered or started from the damaged files.
 void CTessitDlg::RunSequence()
 {
     KxFile packageFile;
