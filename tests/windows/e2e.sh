@@ -15,7 +15,7 @@ packer=$2
 programs=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/require.sh"
-require_commands wine wineserver Xvfb openssl osslsigncode
+require_commands wine wineserver Xvfb openssl osslsigncode x86_64-w64-mingw32-nm i686-w64-mingw32-nm
 work=$(mktemp -d /tmp/tessit-e2e.XXXXXX)
 passed=0
 failed=0
@@ -232,6 +232,67 @@ launcher_file_limit=100 refused "$work/damaged.exe" "damaged|Can not write ${tem
 check "nothing is started after a damaged entry" test ! -e "$journal"
 check "a damaged entry leaves nothing behind" \
   bash -c '! ls "$1" | grep -q "^0-big.bin"' _ "$temp_unix"
+
+# A signed launcher runs only as it was signed: one byte changed anywhere its
+# signature's digest covers, the size kept, and nothing is written or run.
+u16() { od -An -tu2 -j "$2" -N2 "$1" | tr -d ' '; }
+u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+changed_copy() { # changed_copy SOURCE OFFSET OUTPUT
+  local value; value=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  cp "$1" "$3"
+  printf "\\x$(printf %02x $((value ^ 1)))" | dd of="$3" bs=1 seek="$2" conv=notrunc status=none
+}
+staged_files() { (cd "$stage" && find . -type f | sed 's|^\./||'); }
+nothing_extracted() {
+  local entry
+  for entry in $(staged_files); do [ ! -e "$temp_unix/$entry" ] || return 1; done
+  [ ! -e "$journal" ]
+}
+clear_extracted() {
+  local entry
+  rm -f "$journal"
+  for entry in $(staged_files); do rm -f "$temp_unix/$entry"; done
+}
+unsigned_size=$(stat -c %s "$work/packed.exe")
+header=$(u32 "$work/packed.exe" $((unsigned_size - 4)))
+pe=$(u32 "$work/packed.exe" 60)
+optional=$((pe + 24))
+section=$((optional + $(u16 "$work/packed.exe" $((pe + 20)))))
+# The launcher's code changed where it only runs after the check: inside the
+# function that starts the main tool. Its file offset follows from its
+# address, the image base and the first section (.text).
+if [ "$(u16 "$work/packed.exe" "$optional")" = $((0x20B)) ]; then
+  nm=x86_64-w64-mingw32-nm image_base=$(od -An -tu8 -j $((optional + 24)) -N8 "$work/packed.exe" | tr -d ' ')
+else
+  nm=i686-w64-mingw32-nm image_base=$(u32 "$work/packed.exe" $((optional + 28)))
+fi
+address=$("$nm" "$launcher" | sed -n 's/^\([0-9a-f]*\) T .*CTessitDlg14LaunchMainTool.*/\1/p' | head -1)
+code=$(( 0x$address - image_base - $(u32 "$work/packed.exe" $((section + 12))) + $(u32 "$work/packed.exe" $((section + 20))) + 8 ))
+for place in "data:$((header + 8 + 5 * 132 + 100))" "name:$((header + 8 + 5 * 4))" "header:$header" "code:$code"; do
+  changed="$work/changed-${place%%:*}.exe"
+  changed_copy "$work/Tessit.exe" "${place#*:}" "$changed"
+  clear_extracted
+  refused "$changed" "$(basename "$changed" .exe)|[4]Can not verify $(windows_path "$changed") file!!!"
+  check "nothing is extracted or started from $(basename "$changed")" nothing_extracted
+done
+# The security directory: optional-header offset 144 in PE32+ (magic 0x20B), 128 in PE32.
+security=$((optional + 128))
+[ "$(u16 "$work/Tessit.exe" "$optional")" = $((0x20B)) ] && security=$((optional + 144))
+table=$(u32 "$work/Tessit.exe" "$security")
+{ head -c "$table" "$work/Tessit.exe"; head -c $(( $(stat -c %s "$work/Tessit.exe") - table )) /dev/urandom; } \
+  > "$work/garbage.exe"
+clear_extracted
+refused "$work/garbage.exe" "garbage|[4]Can not verify $(windows_path "$work/garbage.exe") file!!!"
+check "nothing is extracted or started from a launcher whose table is garbage" nothing_extracted
+
+# Signed with SHA-1 it runs as well.
+osslsigncode sign -h sha1 -certs "$work/cert.pem" -key "$work/key.pem" -in "$work/packed.exe" -out "$work/sha1.exe" \
+  >/dev/null
+clear_extracted
+run_launcher "$work/sha1.exe" "$work/trace-sha1.txt"
+wait "$launcher_pid"; status=$?
+check "a launcher signed with SHA-1 exits with 0" equal "$status" 0
+check "a launcher signed with SHA-1 extracts its package" cmp -s "$stage/QIRA_t.exe" "$temp_unix/QIRA_t.exe"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
