@@ -1,5 +1,6 @@
-// The locator and the extraction over arbitrary bytes placed behind a
-// launcher image, extracting into a fresh folder deep inside a sandbox.
+// The locator, the signature check and the extraction over arbitrary bytes
+// placed behind a launcher image, extracting into a fresh folder deep inside
+// a sandbox.
 // Besides not crashing, every run must leave the sandbox untouched outside
 // that folder, write no more than the input holds, and give each entry it
 // reports written exactly its bytes of the data area.
@@ -12,6 +13,7 @@
 
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
+#include "package/SignatureDigest.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -228,6 +230,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     PackageHeader header;
     const OpenResult opened = OpenPackage(platform, Kavo::toKxString(box.package), log, packageFile, header);
     if (opened.outcome == OpenOutcome::Opened) {
+        // Whatever it finds, the check must leave the file where the
+        // extraction starts: the entries' bytes are compared below.
+        static const std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
+        if (opened.location.certificateSize != 0)
+            CheckSignatureDigest(crypto.get(), packageFile, opened.location, header);
         const ExtractionReport report = ExtractEntries(platform, packageFile, header, opened.tempFolder, log);
         if (packageFile.isOpen())
             fail("the package stayed open after the extraction");
