@@ -6,7 +6,9 @@
 #   2. peak memory of the launcher and of `tessit-pack build` by package size;
 #   3. the launcher's start-up overhead up to the main tool's start;
 #   4. `tessit-pack build` against cp of the same bytes;
-#   5. appendFormat against swprintf and {fmt}.
+#   5. appendFormat against swprintf and {fmt};
+#   6. a signed launcher's digest check against the extraction
+#      (scripts/signature-performance.sh).
 # Whole commands are timed by hyperfine, in-process work by Google Benchmark;
 # every figure is a median, and every ratio compares figures of one run.
 # Takes about a quarter of an hour and some 14 GB of scratch space.
@@ -89,8 +91,8 @@ make_set() {
 }
 
 # The same files as a plain tar, a stored zip, a stored 7z and a makeself
-# archive without compression or checksums (Tessit verifies no content
-# either), and the limit as a script: cat each file, then fsync it with sync.
+# archive without compression or checksums (the Linux launcher verifies no
+# content either), and the limit as a script: cat each file, then fsync it with sync.
 make_peer_archives() {
   local set=$1 name
   tar -cf "$set/set.tar" -C "$set/in" .
@@ -279,7 +281,7 @@ cat >"$output" <<EOF
 # Performance
 
 Written by \`scripts/performance.sh\` on $started; all tables below come from
-that one run. Reproduce with:
+that one run, but for section 6, which says when its own script wrote it. Reproduce with:
 
 \`\`\`sh
 scripts/performance.sh
@@ -327,8 +329,9 @@ of those is timed as it is and followed by \`sync\`.
   extracts, then runs the packaged installer (a do-nothing script) and
   starts the main tool (another) without waiting for it.
 - makeself's archive is built with \`--nocomp --nomd5 --nocrc\`, so it
-  checks no checksum, as Tessit checks none; it is a shell script that pipes
-  \`dd\` into \`tar\`.
+  checks no checksum, as the Linux launcher checks none (a signed Windows
+  launcher checks its signature's digest: section 6); it is a shell script
+  that pipes \`dd\` into \`tar\`.
 
 "Tessit's speed against it" is that row's median divided by Tessit's: above
 1, Tessit is faster.
@@ -389,3 +392,5 @@ The last column is the row's time divided by \`appendFormat\`'s: above 1,
 $(format_table)
 EOF
 echo "wrote $output"
+# Section 6, what a signed launcher's digest check costs, has a script of its own.
+"$root/scripts/signature-performance.sh" --work "$work_parent" --output "$output" $([ "$scale" -eq 1 ] || echo --quick)
