@@ -80,11 +80,13 @@ private:
             fail(SignatureProblem::TableNotAtEnd);
             return std::nullopt;
         }
-        std::vector<uint8_t> table(std::min(tableSize, kLargestCertificateTable));
-        if (tableSize > kLargestCertificateTable || tableSize < kCertificateHeaderBytes ||
-            !m_file.seek(m_location.certificateOffset, kFromStart) ||
-            !readExactly(m_file, table.data(), tableSize)) {
+        if (tableSize > kLargestCertificateTable || tableSize < kCertificateHeaderBytes) {
             fail(SignatureProblem::NoSignedData);
+            return std::nullopt;
+        }
+        std::vector<uint8_t> table(tableSize);
+        if (!m_file.seek(m_location.certificateOffset, kFromStart) || !readExactly(m_file, table.data(), tableSize)) {
+            fail(SignatureProblem::Unreadable);
             return std::nullopt;
         }
         const uint32_t length = readLittleEndian32(table.data());

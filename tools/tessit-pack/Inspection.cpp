@@ -119,9 +119,12 @@ int listPackage(const fs::path& file)
     std::printf("header offset: %u\n", location.headerOffset);
     std::printf("certificate table: offset %u, size %u\n", location.certificateOffset, location.certificateSize);
     std::printf("padding: %d\n", location.padding);
-    if (package.isSigned())
-        std::printf("signature digest: %s, %s\n", package.signature().algorithm.c_str(),
-                    package.signature().holds() ? "matches" : explanation(package.signature()).c_str());
+    if (package.isSigned()) {
+        const SignatureCheck& signature = package.signature();
+        const std::string algorithm = signature.algorithm.empty() ? "" : signature.algorithm + ", ";
+        std::printf("signature digest: %s%s\n", algorithm.c_str(),
+                    signature.holds() ? "matches" : explanation(signature).c_str());
+    }
     return 0;
 }
 
