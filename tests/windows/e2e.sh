@@ -285,6 +285,15 @@ clear_extracted
 refused "$work/garbage.exe" "garbage|[4]Can not verify $(windows_path "$work/garbage.exe") file!!!"
 check "nothing is extracted or started from a launcher whose table is garbage" nothing_extracted
 
+# tessit-pack.exe tells the same, with the same check and the system's cryptography.
+wine "$packer" verify "$(windows_path "$work/Tessit.exe")" >"$work/verify-signed.txt" 2>&1
+check "tessit-pack.exe verify says the signed launcher's digest matches" \
+  contains "$work/verify-signed.txt" "signature digest matches (SHA-256)"
+wine "$packer" verify "$(windows_path "$work/changed-data.exe")" >"$work/verify-changed.txt" 2>&1; status=$?
+check "tessit-pack.exe verify fails a changed copy" equal "$status" 1
+check "tessit-pack.exe verify says the changed copy's digest does not match" \
+  contains "$work/verify-changed.txt" "signature digest does not match (SHA-256)"
+
 # Signed with SHA-1 it runs as well.
 osslsigncode sign -h sha1 -certs "$work/cert.pem" -key "$work/key.pem" -in "$work/packed.exe" -out "$work/sha1.exe" \
   >/dev/null
