@@ -16,10 +16,10 @@
 # Usage: scripts/performance.sh [--work DIR] [--quick]
 #   --work DIR  scratch folder (default: a new one under /var/tmp); the
 #               extraction timings are of its file system, so not a tmpfs
-#   --quick     small sizes, written to build/perf-linux/performance.md
+#   --quick     small sizes, written to build/release-linux/performance.md
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/perf-linux
+build=$root/build/release-linux
 output=$root/docs/performance.md
 work_parent=/var/tmp
 mebibyte=$((1 << 20))
@@ -33,8 +33,8 @@ while [ $# -gt 0 ]; do
 done
 
 "$root/scripts/setup.sh" hyperfine makeself p7zip-full zip unzip jq
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack launcher_bench format_bench >/dev/null
+(cd "$root" && cmake --preset release-linux >/dev/null &&
+  cmake --build --preset release-linux -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack launcher_bench format_bench >/dev/null)
 launcher=$build/app/tessit
 packer=$build/tools/tessit-pack/tessit-pack
 
