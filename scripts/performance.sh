@@ -9,6 +9,8 @@
 #   5. appendFormat against swprintf and {fmt};
 #   6. a signed launcher's digest check against the extraction
 #      (scripts/signature-performance.sh).
+#   7. the release builds' sizes and what takes the launcher's space
+#      (scripts/size-report.sh).
 # Whole commands are timed by hyperfine, in-process work by Google Benchmark;
 # every figure is a median, and every ratio compares figures of one run.
 # Takes about a quarter of an hour and some 14 GB of scratch space.
@@ -208,6 +210,9 @@ for size in "${sizes[@]}"; do
   rm -rf "$work/set$size"
 done
 
+echo "sizes of the release builds"
+"$root/scripts/size-report.sh" >"$results/size.md"
+
 echo "start-up overhead and formatting"
 TMPDIR=$work "$build/bench/launcher_bench" --benchmark_repetitions=10 --benchmark_format=json \
   --benchmark_out="$results/launcher.json" --benchmark_out_format=json >/dev/null 2>&1
@@ -394,3 +399,17 @@ EOF
 echo "wrote $output"
 # Section 6, what a signed launcher's digest check costs, has a script of its own.
 "$root/scripts/signature-performance.sh" --work "$work_parent" --output "$output" $([ "$scale" -eq 1 ] || echo --quick)
+
+cat >>"$output" <<EOF
+
+## 7. Size
+
+A self-extractor's launcher is carried by every package a user downloads.
+\`scripts/size-report.sh\` builds the release presets (stripped, unused
+functions and data dropped by the linker; the Windows ones optimised for
+size, which costs nothing that matters in a run bound by the disk) and
+reads the i686 launcher's linker map.
+
+$(cat "$results/size.md")
+EOF
+echo "wrote section 7 of $output"

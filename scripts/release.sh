@@ -8,8 +8,9 @@
 #   SHA256SUMS
 # Everything is built twice, from this folder into build/release-* and from
 # a copy of the sources in another folder, and the two sets of artifacts must
-# be byte-identical. Then the Windows end-to-end run checks the released
-# Tessit.exe and tessit-pack.exe of both Windows builds under Wine.
+# be byte-identical; the i686 Tessit.exe must take at most 1 MiB. Then the
+# Windows end-to-end run checks the released Tessit.exe and tessit-pack.exe
+# of both Windows builds under Wine.
 # Usage: scripts/release.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -70,6 +71,13 @@ fi
 echo "== both builds gave the same bytes"
 mv "$check/dist" dist
 rm -rf "$check"
+
+# Every package a user downloads carries the i686 launcher.
+launcher_size=$(stat -c %s dist/windows-i686/Tessit.exe)
+if [ "$launcher_size" -gt $((1 << 20)) ]; then
+  echo "release: the i686 Tessit.exe takes $launcher_size bytes, more than 1 MiB" >&2
+  exit 1
+fi
 
 # The released launchers, end to end, with the stand-in programs of the
 # matching test build.
