@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark in one go and writes docs/performance.md:
-#   1. extraction by the Linux launcher against cat with a per-file fsync
-#      (the limit) and against tar, unzip, 7z and makeself, each as it is and
-#      followed by sync;
+#   1. extraction by the Linux launcher against the device's own direct-I/O
+#      write of the same bytes (the limit), cat with a per-file fsync, tar,
+#      unzip, 7z and makeself, each as it is and followed by sync;
 #   2. peak memory of the launcher and of `tessit-pack build` by package size;
 #   3. the launcher's start-up overhead up to the main tool's start;
 #   4. `tessit-pack build` against cp of the same bytes;
@@ -49,6 +49,8 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 runs=5
 extraction_runs=10
+pairs=8
+limit_row="direct I/O, 4 writers (the limit)"
 
 # ---------------------------------------------------------------- test data
 
@@ -94,9 +96,10 @@ make_set() {
 
 # The same files as a plain tar, a stored zip, a stored 7z and a makeself
 # archive without compression or checksums (the Linux launcher verifies no
-# content either), and the limit as a script: cat each file, then fsync it with sync.
+# content either), cat of each file followed by its fsync (sync FILE) as a
+# script, and the limit as a script.
 make_peer_archives() {
-  local set=$1 name
+  local set=$1 name bytes share
   tar -cf "$set/set.tar" -C "$set/in" .
   (cd "$set/in" && zip -q -0 -r ../set.zip . && 7z a -bd -bso0 -bsp0 -mx=0 ../set.7z . >/dev/null)
   makeself --quiet --nocomp --nomd5 --nocrc "$set/in" "$set/set.run" tessit-bench ./QIRA_t.exe >/dev/null
@@ -106,6 +109,21 @@ make_peer_archives() {
       echo "cat in/$name >out/$name && sync out/$name"
     done
   } >"$set/cat-fsync.sh"
+
+  # The limit: the device's own pace for the same number of bytes. Four
+  # writers in parallel put a quarter each (rounded up to 4 KiB) into files
+  # of their own with direct I/O in 64 MiB blocks, so no page cache and no
+  # copying stand in the way, then fsync them as Tessit does its files. The
+  # bytes come from the tar, which is in the page cache.
+  bytes=$(find "$set/in" -type f -printf '%s\n' | awk '{ sum += $1 } END { print sum }')
+  share=$(((bytes / 4 + 4095) / 4096 * 4096))
+  {
+    for name in 0 1 2 3; do
+      echo "dd if=set.tar of=out/direct-$name bs=64M iflag=skip_bytes,count_bytes skip=$((name * share))" \
+        "count=$share oflag=direct conv=fsync status=none &"
+    done
+    echo "wait"
+  } >"$set/direct-io.sh"
 }
 
 # ------------------------------------------------------------------ timing
@@ -138,6 +156,7 @@ check_extraction() {
 
 extraction_commands() {
   local set=$1
+  extraction_rows=("$limit_row" "sh direct-io.sh")
   set -- \
     "cat + fsync per file" "sh cat-fsync.sh" out \
     "Tessit launcher" "TMPDIR=$set/tmp ./Setup" "tmp/tessit-$(id -u)" \
@@ -145,7 +164,6 @@ extraction_commands() {
     "unzip" "unzip -q set.zip -d out" out \
     "7z x" "7z x -bd -bso0 -bsp0 -oout set.7z" out \
     "makeself --noexec" "./set.run --quiet --noexec --nox11 --target out" out
-  extraction_rows=()
   while [ $# -gt 0 ]; do
     check_extraction "$set" "$2" "$3"
     extraction_rows+=("$1" "$2")
@@ -168,12 +186,36 @@ extraction_table() {
   done
 }
 
+# time_once SET COMMAND: the seconds of one run from a clean start.
+time_once() {
+  (cd "$1" && eval "$(prepare)" && export XDG_CONFIG_HOME=$1/config && start=$(date +%s%N) &&
+    eval "$2" >/dev/null && echo "$(($(date +%s%N) - start))e-9")
+}
+
+# Tessit's time over the limit's, run by run in alternating pairs, which the
+# disk's drift in the course of a run touches less than medians of runs
+# taken one tool after the other: the median ratio and its range.
+limit_ratio() {
+  local set=$1 pair limit tessit
+  for pair in $(seq "$pairs"); do
+    limit=$(time_once "$set" "sh direct-io.sh")
+    tessit=$(time_once "$set" "TMPDIR=$set/tmp ./Setup")
+    calc "%.4f\n" "$tessit / $limit"
+  done | sort -g | awk -v pairs="$pairs" '{ v[NR] = $1 } END {
+    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "Tessit took %.2f times the limit'"'"'s time (median of %d alternating pairs, from %.2f to %.2f).\n", m, pairs, v[1], v[NR] }'
+}
+
 run_extraction() {
   local set=$1 label=$2 rate=$3
   make_peer_archives "$set"
   extraction_commands "$set"
   hyperfine_in "$set" "$results/extract-$label.json" "${extraction_rows[@]}"
-  extraction_table "$results/extract-$label.json" "$rate" >"$results/extract-$label.md"
+  {
+    extraction_table "$results/extract-$label.json" "$rate"
+    echo
+    limit_ratio "$set"
+  } >"$results/extract-$label.md"
 }
 
 # Packing into a new file, copying the same files, and running the package,
@@ -319,10 +361,18 @@ written (\`sync_file_range\`, without waiting) and forces each file to disk
 which leave the data in the page cache for the kernel to write later. Each
 of those is timed as it is and followed by \`sync\`.
 
-- **The limit** is \`cat\` of each file followed by \`sync FILE\` (an
-  \`fsync\` of that file): the same work Tessit does, with nothing else.
-  It starts two processes per file, which for 4 KiB files costs more than
-  the copying: there it is no bound.
+- **The limit** is the device's own write time for the same number of
+  bytes, measured in the same run: four \`dd\` writers in parallel, each
+  putting a quarter of the bytes into a file of its own with direct I/O
+  (\`oflag=direct\`, no page cache, no copy through it) in blocks of
+  64 MiB, then \`fsync\` (\`conv=fsync\`). No extraction can put the same
+  bytes on this disk much faster. Below each table, Tessit's time against
+  it is also given from alternating pairs of runs (the limit, then Tessit,
+  $pairs times), which the disk's drift over the run touches less.
+- **cat + fsync per file** is \`cat\` of each file followed by
+  \`sync FILE\` (an \`fsync\` of that file): Tessit's work done by shell
+  tools. It starts two processes per file, which for 4 KiB files costs
+  more than the copying.
 - **Like for like** are the rows "…, then sync": the tool's files are on
   the disk when the time stops, as Tessit's are. They are still a little
   easier than Tessit's job: one \`sync\` flushes all files together, while
