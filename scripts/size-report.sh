@@ -4,23 +4,38 @@
 # runtime sets: bench/runtime_floor.cpp, which asks of the runtime what the
 # launcher asks and nothing else, linked as the launcher is.
 # Builds tessit, tessit-pack and runtime_floor from the release presets.
-# Usage: scripts/size-report.sh
+# With --check it only builds the release i686 launcher and fails when it
+# takes more than 1 MiB, the most a launcher every package carries may take.
+# Usage: scripts/size-report.sh [--check]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/require.sh"
 require_commands cmake ninja awk
 cd "$root"
 
-for preset in release-linux release-win64 release-win32; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack runtime_floor >/dev/null
-done
-
 budget=$((1 << 20))
 size() { stat -c %s "$1"; }
 kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB", b / 1024 }'; }
 launcher=build/release-win32/app/Tessit.exe
 floor=build/release-win32/bench/runtime_floor.exe
+
+if [ "${1:-}" = "--check" ]; then
+  cmake --preset release-win32 >/dev/null
+  cmake --build --preset release-win32 -j "${TESSIT_JOBS:-2}" --target tessit >/dev/null
+  if [ "$(size "$launcher")" -gt "$budget" ]; then
+    echo "size-report: the release i686 Tessit.exe takes $(size "$launcher") bytes, more than 1 MiB;" \
+      "scripts/size-report.sh shows what takes the space" >&2
+    exit 1
+  fi
+  echo "size-report: the release i686 Tessit.exe takes $(size "$launcher") bytes," \
+    "$(kib $((budget - $(size "$launcher")))) below 1 MiB"
+  exit 0
+fi
+
+for preset in release-linux release-win64 release-win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack runtime_floor >/dev/null
+done
 
 # The linker map's input sections that take room in the file, as
 # "component<TAB>section<TAB>bytes<TAB>object", debug sections and .bss left out.
