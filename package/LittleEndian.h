@@ -14,6 +14,12 @@ inline uint32_t readLittleEndian32(const uint8_t* bytes)
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
+inline void writeLittleEndian16(uint8_t* bytes, uint16_t value)
+{
+    bytes[0] = uint8_t(value);
+    bytes[1] = uint8_t(value >> 8);
+}
+
 inline void writeLittleEndian32(uint8_t* bytes, uint32_t value)
 {
     for (int index = 0; index < 4; ++index)

@@ -1,4 +1,5 @@
-#include "package/PackageFormat.h"
+#include "package/LittleEndian.h"
+#include "package/PackageCodec.h"
 #include "package/PeImage.h"
 
 #include "KxFoundation/KxFile.h"
@@ -166,7 +167,7 @@ void Locator::findFooterBeforeTable()
     for (int32_t padding = largestPadding; padding >= 0; --padding) {
         const uint8_t* footer = window.data() + kPaddingWindowBytes - kFooterBytes - uint32_t(padding);
         const uint8_t* paddingEnd = window.data() + kPaddingWindowBytes;
-        if (readLittleEndian32(footer) != PACKAGE_MAGIC ||
+        if (!isMagicAt(footer) ||
             !std::all_of(footer + kFooterBytes, paddingEnd, [](uint8_t byte) { return byte == 0; }))
             continue;
         if (m_result.location.footerCandidates++ == 0) {
@@ -185,15 +186,7 @@ bool Locator::readHeaderTable()
     if (!readExactly(m_file, sizes.data(), uint32_t(sizes.size())) ||
         !readExactly(m_file, names.data(), uint32_t(names.size())))
         return false;
-    m_header.sizes.resize(count);
-    m_header.names.resize(count);
-    for (size_t entry = 0; entry < count; ++entry) {
-        m_header.sizes[entry] = int32_t(readLittleEndian32(&sizes[entry * 4]));
-        for (size_t unit = 0; unit < kNameSlotUnits; ++unit) {
-            const uint8_t* bytes = &names[entry * kNameSlotBytes + unit * 2];
-            m_header.names[entry][unit] = char16_t(bytes[0] | bytes[1] << 8);
-        }
-    }
+    decodeEntryTable(sizes.data(), names.data(), m_header);
     return true;
 }
 

@@ -20,7 +20,7 @@ PackEntry fileEntry(const Kavo::KxString& name, const fs::path& source)
 {
     std::error_code error;
     if (!fs::is_regular_file(source, error))
-        throw PackError(utf8Of(source) + ": not a regular file");
+        throw PackError(source, "not a regular file");
     return PackEntry{name, source, fs::file_size(source)};
 }
 
@@ -43,7 +43,7 @@ void addFolder(const fs::path& folder, std::vector<PackEntry>& entries)
             files.push_back(item.path());
     std::sort(files.begin(), files.end());
     if (files.empty())
-        throw PackError(utf8Of(folder) + ": folder holds no files");
+        throw PackError(folder, "folder holds no files");
     for (const fs::path& file : files)
         entries.push_back(fileEntry(relativeName(file.lexically_relative(folder)), file));
 }
@@ -85,7 +85,7 @@ void checkEntries(const std::vector<PackEntry>& entries)
     for (size_t index = 0; index < entries.size(); ++index) {
         const PackEntry& entry = entries[index];
         if (entry.name.length() == 0)
-            throw PackError(utf8Of(entry.source) + ": empty entry name");
+            throw PackError(entry.source, "empty entry name");
         if (entry.name.length() > kMaxNameUnits)
             throw PackError("entry name " + quoted(entry.name) + " is longer than " + std::to_string(kMaxNameUnits) +
                             " UTF-16 units");
@@ -93,7 +93,7 @@ void checkEntries(const std::vector<PackEntry>& entries)
             throw PackError("entry name " + quoted(entry.name) +
                             " would be written outside the target folder");
         if (entry.size > uint64_t(std::numeric_limits<int32_t>::max()))
-            throw PackError(utf8Of(entry.source) + ": larger than 2147483647 bytes");
+            throw PackError(entry.source, "larger than 2147483647 bytes");
         for (size_t earlier = 0; earlier < index; ++earlier)
             if (entries[earlier].name.equalsIgnoreCase(entry.name))
                 throw PackError("entry names " + quoted(entries[earlier].name) + " and " + quoted(entry.name) +

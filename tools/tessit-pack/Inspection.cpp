@@ -67,7 +67,7 @@ public:
         const KxString path = textOf(file);
         m_result = OpenPackage(m_platform, path, m_log, m_file, m_header);
         if (m_result.outcome != OpenOutcome::Opened)
-            throw PackError(utf8Of(file) + ": " + explanation(m_result, m_header) +
+            throw PackError(file, explanation(m_result, m_header) +
                             joined(layoutProblems(m_result.location)));
         if (isSigned())
             m_signature = CheckSignatureDigest(createNativeSignatureCrypto().get(), m_file, location(), m_header);
@@ -176,14 +176,14 @@ int extractPackage(const fs::path& file, const fs::path& folder)
     const KxString target = textOf(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
     OpenedPackage package(file, target);
     if (!package.signature().holds())
-        throw PackError(utf8Of(file) + ": " + explanation(package.signature()));
+        throw PackError(file, explanation(package.signature()));
     const ExtractionReport report = package.extract();
     std::fputs(utf8Of(package.log()).c_str(), stdout);
     int failed = 0;
     for (const EntryOutcome outcome : report.entries)
         failed += outcome != EntryOutcome::Written && outcome != EntryOutcome::SkippedLauncher;
     if (failed)
-        throw PackError(utf8Of(file) + ": " + std::to_string(failed) + " of " + std::to_string(report.entries.size()) +
+        throw PackError(file, std::to_string(failed) + " of " + std::to_string(report.entries.size()) +
                         " entries not written");
     return 0;
 }

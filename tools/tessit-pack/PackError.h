@@ -1,6 +1,9 @@
 #ifndef TESSIT_TOOLS_PACKERROR_H
 #define TESSIT_TOOLS_PACKERROR_H
 
+#include "tools/tessit-pack/PathText.h"
+
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -10,6 +13,10 @@ namespace Tessit {
 class PackError : public std::runtime_error {
 public:
     explicit PackError(const std::string& message) : std::runtime_error(message) {}
+    // What is wrong with `file`, after its name.
+    PackError(const std::filesystem::path& file, const std::string& problem) : PackError(utf8Of(file) + ": " + problem)
+    {
+    }
 };
 
 } // namespace Tessit

@@ -1,0 +1,21 @@
+#ifndef TESSIT_TOOLS_INPUTFILE_H
+#define TESSIT_TOOLS_INPUTFILE_H
+
+#include "KxFoundation/KxFile.h"
+#include "tools/tessit-pack/PackError.h"
+#include "tools/tessit-pack/PathText.h"
+
+#include <filesystem>
+
+namespace Tessit {
+
+// Opens a file the packer reads from, or fails naming it.
+inline void openForReading(Kavo::KxFile& file, const std::filesystem::path& path)
+{
+    if (!file.open(textOf(path), false))
+        throw PackError(path, "cannot be opened");
+}
+
+} // namespace Tessit
+
+#endif
