@@ -89,7 +89,9 @@ void CTessitDlg::RunSequence()
 {
     KxFile packageFile;
     PackageHeader header;
-    const OpenResult package = OpenPackage(m_platform, m_platform.executablePath(), m_log, packageFile, header);
+    KxString tempFolder;
+    const OpenResult package = OpenPackage(m_platform, m_platform.executablePath(), m_log, packageFile, header,
+                                           [&] { return SettleTempFolder(tempFolder); });
     if (package.outcome == OpenOutcome::Failed)
         ShowError(package.message);
     if (package.outcome != OpenOutcome::Opened || !SignatureHolds(packageFile, package, header))
@@ -97,7 +99,7 @@ void CTessitDlg::RunSequence()
 
     // The programs stay held until the sequence ends, after the last start.
     const ExtractionReport extraction =
-        ExtractEntries(m_platform, packageFile, header, package.tempFolder, m_log, IsProgramEntry);
+        ExtractEntries(m_platform, packageFile, header, tempFolder, m_log, IsProgramEntry);
     if (extraction.damaged()) {
         KxString message;
         message.format(u"Can not write %@ file!!!", &extraction.firstDamagedTarget);
@@ -105,11 +107,23 @@ void CTessitDlg::RunSequence()
         return;
     }
 
-    RunServiceInstaller(package.tempFolder);
+    RunServiceInstaller(tempFolder);
     RecordPackageOemId(header.oemId);
-    RemoveMuiCacheEntry(package.tempFolder);
-    RegisterControls(package.tempFolder, header);
-    LaunchMainTool(package.tempFolder + kMainToolFileName, package.tempFolder);
+    RemoveMuiCacheEntry(tempFolder);
+    RegisterControls(tempFolder, header);
+    LaunchMainTool(tempFolder + kMainToolFileName, tempFolder);
+}
+
+// The temporary folder is asked for once the package is found, before its
+// header is read. Without one nothing is written: the current folder would
+// take the entries in its place.
+std::optional<KxString> CTessitDlg::SettleTempFolder(KxString& tempFolder)
+{
+    tempFolder = m_platform.tempFolder();
+    m_log.appendFormat(u"Temp Path : %@\n", &tempFolder);
+    if (tempFolder.length() == 0)
+        return KxString(u"Can not find temp folder!!!");
+    return std::nullopt;
 }
 
 // A signed launcher runs only as it was signed: the digest of its file,

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace Tessit {
 
@@ -45,6 +46,7 @@ public:
 
 private:
     void RunSequence();
+    std::optional<KxString> SettleTempFolder(KxString& tempFolder);
     bool SignatureHolds(Kavo::KxFile& packageFile, const OpenResult& package, const PackageHeader& header);
     int32_t RunServiceInstaller(const KxString& tempFolder);
     void RecordPackageOemId(int32_t oemId);

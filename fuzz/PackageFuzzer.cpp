@@ -101,21 +101,16 @@ Sandbox& sandbox()
     return instance;
 }
 
-// The real file look-ups, with the run's own folder as the temporary one.
+// The real file look-ups, without trace lines.
 class SandboxPlatform : public PackagePlatform {
 public:
-    explicit SandboxPlatform(KxString targetFolder)
-        : m_native(createNativePackagePlatform()), m_targetFolder(std::move(targetFolder))
-    {
-    }
+    SandboxPlatform() : m_native(createNativePackagePlatform()) {}
     std::optional<FoundFile> findFile(const KxString& path) override { return m_native->findFile(path); }
     std::unique_ptr<FileView> viewFile(const KxString& path) override { return m_native->viewFile(path); }
-    KxString tempFolder() override { return m_targetFolder; }
     void debugOutput(const KxString&) override {}
 
 private:
     std::unique_ptr<PackagePlatform> m_native;
-    KxString m_targetFolder;
 };
 
 std::string launcherFile(const uint8_t* data, size_t size)
@@ -224,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::ofstream(box.package, std::ios::binary | std::ios::trunc) << file;
     fs::create_directory(box.target);
 
-    SandboxPlatform platform(Kavo::toKxString(box.target) + u"/");
+    SandboxPlatform platform;
     KxString log;
     Kavo::KxFile packageFile;
     PackageHeader header;
@@ -235,7 +230,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         static const std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
         if (opened.location.certificateSize != 0)
             CheckSignatureDigest(crypto.get(), packageFile, opened.location, header);
-        const ExtractionReport report = ExtractEntries(platform, packageFile, header, opened.tempFolder, log);
+        const ExtractionReport report =
+            ExtractEntries(platform, packageFile, header, Kavo::toKxString(box.target) + u"/", log);
         if (packageFile.isOpen())
             fail("the package stayed open after the extraction");
         if (report.entries.size() != size_t(header.count))

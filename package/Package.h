@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Tessit {
@@ -59,7 +60,7 @@ enum class OpenProblem {
     TooShort,          // 4 bytes or less
     CannotOpen,
     NoFooter,          // no magic before the padding and certificate table
-    NoTempFolder,
+    Refused,           // the caller's step between footer and header refused it
     CountOutOfRange,
     Inconsistent,      // parts that do not add up to the file
 };
@@ -70,16 +71,22 @@ struct OpenResult {
     OpenOutcome outcome = OpenOutcome::Stopped;
     OpenProblem problem = OpenProblem::None;
     KxString message;
-    KxString tempFolder;
     PackageLocation location; // filled as far as the locator got
 };
+
+// A step of the caller's, taken once the footer is found and before the
+// header is read (the launcher settles its temporary folder there, so its
+// log line falls between theirs): a message refuses the package, which is
+// then closed, and OpenPackage fails with that message.
+using FooterFoundStep = std::function<std::optional<KxString>()>;
 
 // Finds the package inside the executable at `executablePath`, reads its
 // header into `header` and leaves `packageFile` open at the data area.
 // Appends its log lines to `log`. A package whose parts do not add up to
 // the file is refused before anything is written.
 OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath, KxString& log,
-                       Kavo::KxFile& packageFile, PackageHeader& header);
+                       Kavo::KxFile& packageFile, PackageHeader& header,
+                       const FooterFoundStep& footerFound = FooterFoundStep());
 
 enum class EntryOutcome {
     Written,          // the whole entry is on disk, forced to the device

@@ -30,8 +30,9 @@ bool readValue(KxFile& file, uint32_t& value)
 class Locator {
 public:
     Locator(PackagePlatform& platform, const KxString& executablePath, KxString& log, KxFile& packageFile,
-            PackageHeader& header)
-        : m_platform(platform), m_executablePath(executablePath), m_log(log), m_file(packageFile), m_header(header)
+            PackageHeader& header, const FooterFoundStep& footerFound)
+        : m_platform(platform), m_executablePath(executablePath), m_log(log), m_file(packageFile), m_header(header),
+          m_footerFound(footerFound)
     {
     }
 
@@ -71,6 +72,7 @@ private:
     KxString& m_log;
     KxFile& m_file;
     PackageHeader& m_header;
+    const FooterFoundStep& m_footerFound;
     OpenResult m_result;
 };
 
@@ -100,13 +102,13 @@ OpenResult Locator::open()
     if (!readValue(m_file, location.headerOffset))
         return refuse();
 
-    const KxString tempFolder = m_platform.tempFolder();
-    m_log.appendFormat(u"Temp Path : %@\n", &tempFolder);
-    if (tempFolder.length() == 0) {
-        closePackageFile();
-        m_result.outcome = OpenOutcome::Failed;
-        m_result.message = u"Can not find temp folder!!!";
-        return stop(OpenProblem::NoTempFolder);
+    if (m_footerFound) {
+        if (const std::optional<KxString> refusal = m_footerFound()) {
+            closePackageFile();
+            m_result.outcome = OpenOutcome::Failed;
+            m_result.message = *refusal;
+            return stop(OpenProblem::Refused);
+        }
     }
 
     uint32_t oemId = 0;
@@ -129,7 +131,6 @@ OpenResult Locator::open()
         return refuse();
     m_header.launcherEntriesCarryData = *carryData;
     m_result.outcome = OpenOutcome::Opened;
-    m_result.tempFolder = tempFolder;
     return m_result;
 }
 
@@ -193,9 +194,9 @@ bool Locator::readHeaderTable()
 } // namespace
 
 OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath, KxString& log,
-                       KxFile& packageFile, PackageHeader& header)
+                       KxFile& packageFile, PackageHeader& header, const FooterFoundStep& footerFound)
 {
-    return Locator(platform, executablePath, log, packageFile, header).open();
+    return Locator(platform, executablePath, log, packageFile, header, footerFound).open();
 }
 
 } // namespace Tessit

@@ -33,9 +33,6 @@ public:
     virtual std::optional<FoundFile> findFile(const KxString& path) = 0;
     // A read-only view of the file's headers; null when it cannot be opened.
     virtual std::unique_ptr<FileView> viewFile(const KxString& path) = 0;
-    // The user's private temporary folder, ending in a separator; empty when
-    // there is none that may be used.
-    virtual KxString tempFolder() = 0;
     // One trace line for the debugger, exactly as given.
     virtual void debugOutput(const KxString& text) = 0;
 };

@@ -90,6 +90,10 @@ public:
     virtual KxString applicationName() = 0;
     // The full path of the running executable, which carries the package.
     virtual KxString executablePath() = 0;
+    // The folder the run extracts into and starts its programs from: the
+    // user's temporary folder (on Linux a private one below it), ending in a
+    // separator; empty when there is none that may be used.
+    virtual KxString tempFolder() = 0;
     virtual std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) = 0;
     virtual void setRegistryKey(const KxString& key, const KxString& profileName) = 0;
 

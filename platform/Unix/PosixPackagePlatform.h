@@ -6,13 +6,12 @@
 namespace Tessit {
 
 // The package operations on a POSIX system: file-find is a status query, the
-// headers are read into memory, the temporary folder is a private, writable
-// folder per user and trace lines go to the file named by TESSIT_TRACE.
+// headers are read into memory and trace lines go to the file named by
+// TESSIT_TRACE.
 class PosixPackagePlatform : public PackagePlatform {
 public:
     std::optional<FoundFile> findFile(const KxString& path) override;
     std::unique_ptr<FileView> viewFile(const KxString& path) override;
-    KxString tempFolder() override;
     void debugOutput(const KxString& text) override;
 };
 

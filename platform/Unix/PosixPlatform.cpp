@@ -4,6 +4,7 @@
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/Unix/KxNativePath.h"
 #include "platform/ApplicationName.h"
+#include "platform/TempFolder.h"
 #include "platform/Unix/IniProfile.h"
 #include "platform/Unix/PosixInstanceLock.h"
 #include "platform/Unix/PosixProcess.h"
@@ -86,7 +87,7 @@ std::unique_ptr<FileView> PosixPlatform::viewFile(const KxString& path)
     return m_package->viewFile(runningImage(path));
 }
 
-KxString PosixPlatform::tempFolder() { return m_package->tempFolder(); }
+KxString PosixPlatform::tempFolder() { return userTempFolder(); }
 
 void PosixPlatform::debugOutput(const KxString& text) { m_package->debugOutput(text); }
 

@@ -11,7 +11,6 @@ namespace Tessit {
 
 namespace {
 
-constexpr DWORD kTempPathUnits = MAX_PATH;
 // Only the PE headers are looked at, and they sit in the first page or two.
 // Mapping no more keeps a package of a gigabyte from exhausting a 32-bit
 // process's address space, which would hide its certificate table.
@@ -91,21 +90,6 @@ std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
     if (!base)
         return nullptr;
     return std::make_unique<MappedView>(base, viewBytes);
-}
-
-// A path that does not fit leaves the buffer empty.
-KxString Win32PackagePlatform::tempFolder()
-{
-    wchar_t buffer[kTempPathUnits] = {};
-    const DWORD length = GetTempPathW(kTempPathUnits, buffer);
-    if (length == 0 || length >= kTempPathUnits)
-        return KxString();
-    // TMP and TEMP may name a folder that is gone or is a file; extracting
-    // there would create nothing and the run would go on without a word.
-    const DWORD attributes = GetFileAttributesW(buffer);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return KxString();
-    return KxString(buffer);
 }
 
 void Win32PackagePlatform::debugOutput(const KxString& text)

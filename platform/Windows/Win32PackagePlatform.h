@@ -6,12 +6,11 @@
 namespace Tessit {
 
 // The package operations on Windows: file-find, a read-only mapping of the
-// file's headers, GetTempPathW and OutputDebugStringW.
+// file's headers and OutputDebugStringW.
 class Win32PackagePlatform : public PackagePlatform {
 public:
     std::optional<FoundFile> findFile(const KxString& path) override;
     std::unique_ptr<FileView> viewFile(const KxString& path) override;
-    KxString tempFolder() override;
     void debugOutput(const KxString& text) override;
 };
 

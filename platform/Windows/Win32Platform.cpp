@@ -2,6 +2,7 @@
 
 #include "KxFoundation/KxPath.h"
 #include "platform/ApplicationName.h"
+#include "platform/TempFolder.h"
 #include "platform/Windows/Win32Dialog.h"
 #include "platform/Windows/Win32Registry.h"
 #include "platform/Windows/Win32Resources.h"
@@ -60,7 +61,7 @@ std::optional<FoundFile> Win32Platform::findFile(const KxString& path) { return 
 
 std::unique_ptr<FileView> Win32Platform::viewFile(const KxString& path) { return m_package->viewFile(path); }
 
-KxString Win32Platform::tempFolder() { return m_package->tempFolder(); }
+KxString Win32Platform::tempFolder() { return userTempFolder(); }
 
 void Win32Platform::debugOutput(const KxString& text) { m_package->debugOutput(text); }
 

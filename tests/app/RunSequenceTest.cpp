@@ -183,6 +183,23 @@ TEST_F(RunSequenceTest, MissingExecutableShowsItsMessageThenTheEmptyLog)
                                      u"messageBox: Tessit: information: ", u"endDialog: 1"}));
 }
 
+// The temporary folder is settled once the footer is found: without one the
+// package is closed before its header is read, and nothing is written.
+TEST_F(RunSequenceTest, WithoutATemporaryFolderThePackageIsClosedBeforeItsHeader)
+{
+    pack(5, {{u"QIRA_t.exe", kMainTool}});
+    platform.temporaryFolder = KxString();
+
+    EXPECT_EQ(run({u"DEBUG"}), kExitRunIncomplete);
+
+    const KxString packagePath = downloads.text(u"Setup.exe");
+    KxString log;
+    log.format(u"Module : %@\ncodeSignSize: [0, 0]\npadding size: [0]\nTemp Path : \n", &packagePath);
+    EXPECT_EQ(eventsStartingWith({u"debug: zipFile", u"messageBox: ", u"runHiddenAndWait: ", u"shellOpen: "}),
+              (std::vector<KxString>{u"debug: zipFile Closed...\n", u"messageBox: Tessit: error: Can not find temp folder!!!",
+                                     KxString(u"messageBox: Tessit: information: ") + log}));
+}
+
 TEST_F(RunSequenceTest, ExitsBeforeTheWindowWhenStartUpRefuses)
 {
     pack(5, {{u"QIRA_t.exe", kMainTool}});

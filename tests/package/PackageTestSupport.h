@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Tessit {
@@ -32,10 +33,20 @@ public:
         return folder.text(u"Tessit-packed.exe");
     }
 
+    // Opens the package as the launcher does, which settles its temporary
+    // folder once the footer is found.
     OpenResult open(const std::string& bytes)
     {
         executable = write(bytes);
-        return OpenPackage(platform, executable, log, file, header);
+        return OpenPackage(platform, executable, log, file, header, [this] { return settleTempFolder(); });
+    }
+
+    std::optional<Kavo::KxString> settleTempFolder()
+    {
+        log.appendFormat(u"Temp Path : %@\n", &platform.temporaryFolder);
+        if (platform.temporaryFolder.length() == 0)
+            return Kavo::KxString(u"Can not find temp folder!!!");
+        return std::nullopt;
     }
 
     ExtractionReport extract(const ProgramEntryTest& isProgram = ProgramEntryTest())

@@ -24,7 +24,7 @@ std::string explanation(const OpenResult& result, const PackageHeader& header)
     case OpenProblem::TooShort: return "too short to hold a package";
     case OpenProblem::CannotOpen: return "cannot be opened for reading";
     case OpenProblem::NoFooter: return "holds no package (no footer before its certificate table)";
-    case OpenProblem::NoTempFolder: return "no folder to extract into";
+    case OpenProblem::Refused: return utf8Of(result.message);
     case OpenProblem::CountOutOfRange:
         return "damaged package: " + std::to_string(header.count) + " entries, not 1 to " +
                std::to_string(kMaxEntries);
@@ -62,7 +62,7 @@ std::string joined(const std::vector<std::string>& texts)
 // The package, opened as the launcher opens it, or a PackError.
 class OpenedPackage {
 public:
-    OpenedPackage(const fs::path& file, const KxString& targetFolder) : m_platform(targetFolder)
+    explicit OpenedPackage(const fs::path& file)
     {
         const KxString path = textOf(file);
         m_result = OpenPackage(m_platform, path, m_log, m_file, m_header);
@@ -79,9 +79,9 @@ public:
     // The launcher's check of a signed file's digest.
     const SignatureCheck& signature() const { return m_signature; }
 
-    ExtractionReport extract()
+    ExtractionReport extract(const KxString& targetFolder)
     {
-        return ExtractEntries(m_platform, m_file, m_header, m_result.tempFolder, m_log);
+        return ExtractEntries(m_platform, m_file, m_header, targetFolder, m_log);
     }
     const KxString& log() const { return m_log; }
 
@@ -107,7 +107,7 @@ const char* noteFor(const KxString& name)
 
 int listPackage(const fs::path& file)
 {
-    OpenedPackage package(file, u".");
+    OpenedPackage package(file);
     const PackageLocation& location = package.location();
     const PackageHeader& header = package.header();
     std::printf("OEM: %d\n", header.oemId);
@@ -144,7 +144,7 @@ std::vector<std::string> layoutProblems(const PackageLocation& location)
 
 int verifyPackage(const fs::path& file)
 {
-    OpenedPackage package(file, u".");
+    OpenedPackage package(file);
     const PackageHeader& header = package.header();
     int faults = 0;
     const auto report = [&](const std::string& problem) {
@@ -174,10 +174,10 @@ int extractPackage(const fs::path& file, const fs::path& folder)
 {
     fs::create_directories(folder);
     const KxString target = textOf(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
-    OpenedPackage package(file, target);
+    OpenedPackage package(file);
     if (!package.signature().holds())
         throw PackError(file, explanation(package.signature()));
-    const ExtractionReport report = package.extract();
+    const ExtractionReport report = package.extract(target);
     std::fputs(utf8Of(package.log()).c_str(), stdout);
     int failed = 0;
     for (const EntryOutcome outcome : report.entries)

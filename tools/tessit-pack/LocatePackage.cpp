@@ -8,7 +8,7 @@ namespace Tessit {
 
 OpenResult locatePackage(const std::filesystem::path& file, PackageHeader& header)
 {
-    ToolPlatform platform(u".");
+    ToolPlatform platform;
     KxString log;
     Kavo::KxFile package;
     return OpenPackage(platform, textOf(file), log, package, header);

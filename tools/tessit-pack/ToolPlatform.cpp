@@ -2,16 +2,11 @@
 
 namespace Tessit {
 
-ToolPlatform::ToolPlatform(KxString targetFolder)
-    : m_native(createNativePackagePlatform()), m_targetFolder(std::move(targetFolder))
-{
-}
+ToolPlatform::ToolPlatform() : m_native(createNativePackagePlatform()) {}
 
 std::optional<FoundFile> ToolPlatform::findFile(const KxString& path) { return m_native->findFile(path); }
 
 std::unique_ptr<FileView> ToolPlatform::viewFile(const KxString& path) { return m_native->viewFile(path); }
-
-KxString ToolPlatform::tempFolder() { return m_targetFolder; }
 
 void ToolPlatform::debugOutput(const KxString&) {}
 

@@ -1,7 +1,7 @@
 #include "KxTestFolder.h"
 
 #include "KxFoundation/Unix/KxNativePath.h"
-#include "platform/Unix/PosixPackagePlatform.h"
+#include "platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ private:
 
 // The main tool is started by its path from inside the temporary folder, so
 // the folder must not depend on where the launcher was started.
-TEST(PosixPackagePlatform, TheTemporaryFolderIsAbsoluteWhateverTmpdirSays)
+TEST(TempFolder, IsAbsoluteWhateverTmpdirSays)
 {
     Kavo::KxTestFolder root;
     fs::create_directories(root.path() / "tmp");
@@ -56,7 +56,7 @@ TEST(PosixPackagePlatform, TheTemporaryFolderIsAbsoluteWhateverTmpdirSays)
         std::string folder;
         {
             InFolderWithTmpdir context(root.path(), value);
-            folder = Kavo::_kx_native_path(PosixPackagePlatform().tempFolder());
+            folder = Kavo::_kx_native_path(userTempFolder());
         }
         EXPECT_EQ(folder, expected);
         EXPECT_TRUE(fs::is_directory(expected));

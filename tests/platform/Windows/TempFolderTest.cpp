@@ -1,6 +1,6 @@
 #include "KxTestFolder.h"
 
-#include "platform/Windows/Win32PackagePlatform.h"
+#include "platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ private:
 
 } // namespace
 
-TEST(Win32PackagePlatform, TheTemporaryFolderMustBeAnExistingFolder)
+TEST(TempFolder, MustBeAnExistingFolder)
 {
     const Kavo::KxTestFolder folder;
     const fs::path existing = folder.path() / "temp";
@@ -43,13 +43,12 @@ TEST(Win32PackagePlatform, TheTemporaryFolderMustBeAnExistingFolder)
     const fs::path file = folder.path() / "file";
     std::ofstream(file) << "not a folder";
 
-    Win32PackagePlatform platform;
     {
         const WithTmp tmp(existing.wstring());
-        EXPECT_EQ(std::u16string(platform.tempFolder().c_str()), existing.u16string() + u"\\");
+        EXPECT_EQ(std::u16string(userTempFolder().c_str()), existing.u16string() + u"\\");
     }
     for (const fs::path& unusable : {folder.path() / "missing", file}) {
         const WithTmp tmp(unusable.wstring());
-        EXPECT_TRUE(platform.tempFolder().length() == 0) << unusable;
+        EXPECT_TRUE(userTempFolder().length() == 0) << unusable;
     }
 }
