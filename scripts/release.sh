@@ -87,7 +87,8 @@ for build in win32:windows-i686 win64:windows-x86_64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}" \
     --target RecordingInstaller RecordingMainTool MessageBoxReader RecordingControl
-  tests/windows/e2e.sh "$root/dist/$arch/Tessit.exe" "$root/dist/$arch/tessit-pack.exe" "$root/build/$preset/tests/windows"
+  TESSIT_LAUNCHER_MAP=$root/build/release-$preset/app/tessit.map \
+    tests/windows/e2e.sh "$root/dist/$arch/Tessit.exe" "$root/dist/$arch/tessit-pack.exe" "$root/build/$preset/tests/windows"
 done
 
 echo "== dist/"

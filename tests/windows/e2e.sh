@@ -266,7 +266,13 @@ if [ "$(u16 "$work/packed.exe" "$optional")" = $((0x20B)) ]; then
 else
   nm=i686-w64-mingw32-nm image_base=$(u32 "$work/packed.exe" $((optional + 28)))
 fi
-address=$("$nm" "$launcher" | sed -n 's/^\([0-9a-f]*\) T .*CTessitDlg14LaunchMainTool.*/\1/p' | head -1)
+# A stripped launcher (a release build) has no symbols: its link map,
+# named by TESSIT_LAUNCHER_MAP, has the address then.
+address=$("$nm" "$launcher" 2>/dev/null | sed -n 's/^\([0-9a-f]*\) T .*CTessitDlg14LaunchMainTool.*/\1/p' | head -1)
+if [ -z "$address" ] && [ -n "${TESSIT_LAUNCHER_MAP:-}" ]; then
+  address=$(sed -n 's/^ *0x\([0-9a-f]*\) *Tessit::CTessitDlg::LaunchMainTool(.*/\1/p' "$TESSIT_LAUNCHER_MAP" | head -1)
+fi
+check "the launcher's function that starts the main tool is found" test -n "$address"
 code=$(( 0x$address - image_base - $(u32 "$work/packed.exe" $((section + 12))) + $(u32 "$work/packed.exe" $((section + 20))) + 8 ))
 for place in "data:$((header + 8 + 5 * 132 + 100))" "name:$((header + 8 + 5 * 4))" "header:$header" "code:$code"; do
   changed="$work/changed-${place%%:*}.exe"
