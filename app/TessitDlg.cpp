@@ -90,7 +90,7 @@ void CTessitDlg::RunSequence()
     KxFile packageFile;
     PackageHeader header;
     KxString tempFolder;
-    const OpenResult package = OpenPackage(m_platform, m_platform.executablePath(), m_log, packageFile, header,
+    const OpenResult package = OpenPackage(m_platform.package(), m_platform.executablePath(), m_log, packageFile, header,
                                            [&] { return SettleTempFolder(tempFolder); });
     if (package.outcome == OpenOutcome::Failed)
         ShowError(package.message);
@@ -99,7 +99,7 @@ void CTessitDlg::RunSequence()
 
     // The programs stay held until the sequence ends, after the last start.
     const ExtractionReport extraction =
-        ExtractEntries(m_platform, packageFile, header, tempFolder, m_log, IsProgramEntry);
+        ExtractEntries(m_platform.package(), packageFile, header, tempFolder, m_log, IsProgramEntry);
     if (extraction.damaged()) {
         KxString message;
         message.format(u"Can not write %@ file!!!", &extraction.firstDamagedTarget);
@@ -169,7 +169,7 @@ void CTessitDlg::RemoveMuiCacheEntry(const KxString& tempFolder)
     const std::unique_ptr<RegistryKey> cache = m_platform.openCurrentUserKey(kMuiCachePath);
     if (!cache)
         return;
-    if (cache->queryValue(valueName) != kErrorFileNotFound)
+    if (cache->queryValue(valueName) != ValueQuery::Missing)
         cache->deleteValue(valueName);
 }
 
@@ -184,7 +184,7 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
             continue;
         const KxString path = tempFolder + name;
         m_log.appendFormat(u"Register : %@\n", &path);
-        m_platform.shellOpen(registrationTool, {kSilentRegistration, path}, KxString(), kShowHidden);
+        m_platform.shellOpen(registrationTool, {kSilentRegistration, path}, KxString(), ProgramWindow::Hidden);
     }
 }
 
@@ -209,7 +209,8 @@ void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& te
     m_platform.debugOutput(TraceBanner(kSourceName));
     m_platform.debugOutput(parameters);
     m_platform.debugOutput(u"\n");
-    m_mainToolStarted = m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder, kShowDefault);
+    m_mainToolStarted = m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder,
+                                                                ProgramWindow::Default);
 }
 
 void CTessitDlg::ShowError(const KxString& message)

@@ -14,6 +14,8 @@
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
 #include "package/SignatureDigest.h"
+#include "platform/NativePackagePlatform.h"
+#include "platform/NativeSignatureCrypto.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -100,18 +102,6 @@ Sandbox& sandbox()
     static Sandbox instance;
     return instance;
 }
-
-// The real file look-ups, without trace lines.
-class SandboxPlatform : public PackagePlatform {
-public:
-    SandboxPlatform() : m_native(createNativePackagePlatform()) {}
-    std::optional<FoundFile> findFile(const KxString& path) override { return m_native->findFile(path); }
-    std::unique_ptr<FileView> viewFile(const KxString& path) override { return m_native->viewFile(path); }
-    void debugOutput(const KxString&) override {}
-
-private:
-    std::unique_ptr<PackagePlatform> m_native;
-};
 
 std::string launcherFile(const uint8_t* data, size_t size)
 {
@@ -219,11 +209,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::ofstream(box.package, std::ios::binary | std::ios::trunc) << file;
     fs::create_directory(box.target);
 
-    SandboxPlatform platform;
+    static const std::unique_ptr<PackagePlatform> platform = createNativePackagePlatform(TraceLines::Dropped);
     KxString log;
     Kavo::KxFile packageFile;
     PackageHeader header;
-    const OpenResult opened = OpenPackage(platform, Kavo::toKxString(box.package), log, packageFile, header);
+    const OpenResult opened = OpenPackage(*platform, Kavo::toKxString(box.package), log, packageFile, header);
     if (opened.outcome == OpenOutcome::Opened) {
         // Whatever it finds, the check must leave the file where the
         // extraction starts: the entries' bytes are compared below.
@@ -231,7 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (opened.location.certificateSize != 0)
             CheckSignatureDigest(crypto.get(), packageFile, opened.location, header);
         const ExtractionReport report =
-            ExtractEntries(platform, packageFile, header, Kavo::toKxString(box.target) + u"/", log);
+            ExtractEntries(*platform, packageFile, header, Kavo::toKxString(box.target) + u"/", log);
         if (packageFile.isOpen())
             fail("the package stayed open after the extraction");
         if (report.entries.size() != size_t(header.count))

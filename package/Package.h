@@ -2,7 +2,7 @@
 #define TESSIT_PACKAGE_PACKAGE_H
 
 #include "KxFoundation/KxString.h"
-#include "platform/PackagePlatform.h"
+#include "package/PackagePlatform.h"
 
 #include "KxFoundation/KxFile.h"
 

@@ -2,7 +2,7 @@
 #define TESSIT_PACKAGE_SIGNATUREDIGEST_H
 
 #include "package/Package.h"
-#include "platform/SignatureCrypto.h"
+#include "package/SignatureCrypto.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #ifndef TESSIT_PLATFORM_PLATFORM_H
 #define TESSIT_PLATFORM_PLATFORM_H
 
-#include "platform/PackagePlatform.h"
-#include "platform/SignatureCrypto.h"
+#include "package/PackagePlatform.h"
+#include "package/SignatureCrypto.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,13 +14,16 @@ namespace Tessit {
 // The icon kinds of the launcher's message boxes.
 enum class MessageBoxKind { Warning, Error, Information };
 
+// The kind as a word ("warning", "error", "information"), for lines that
+// stand for message boxes where there are none.
+const char* messageBoxKindName(MessageBoxKind kind);
+
 // Dialog results, as the framework's modal loop returns them.
 constexpr int kDialogOk = 1;
 constexpr int kDialogCancel = 2;
 
-// Show commands handed to the shell's open.
-constexpr int kShowHidden = 0;
-constexpr int kShowDefault = 10;
+// How the window of a program started without waiting is shown.
+enum class ProgramWindow { Hidden, Default };
 
 // An opaque icon handle; null when no icon could be loaded.
 using IconHandle = const void*;
@@ -61,17 +64,17 @@ public:
     virtual ~NamedMutex() = default;
 };
 
+// What asking a registry key for a value found.
+enum class ValueQuery { Present, Missing, Failed };
+
 // An open registry key; destruction closes it.
 class RegistryKey {
 public:
     virtual ~RegistryKey() = default;
-    // Win32 error codes: 0 success, 2 value not found.
-    virtual long queryValue(const KxString& name) = 0;
-    virtual long deleteValue(const KxString& name) = 0;
+    virtual ValueQuery queryValue(const KxString& name) = 0;
+    // True when the value was deleted.
+    virtual bool deleteValue(const KxString& name) = 0;
 };
-
-constexpr long kErrorSuccess = 0;
-constexpr long kErrorFileNotFound = 2;
 
 struct CommandLine {
     std::vector<KxString> arguments; // program name first, split by the runtime's rules
@@ -79,10 +82,18 @@ struct CommandLine {
 };
 
 // Everything the launcher's logic needs of the operating system and of the
-// application framework, behind one narrow interface; the package layer sees
-// only its PackagePlatform part.
-class Platform : public PackagePlatform {
+// application framework, behind one narrow interface. The package layer gets
+// only its own part, package().
+class Platform {
 public:
+    virtual ~Platform() = default;
+
+    // The package's operations on this system.
+    virtual PackagePlatform& package() = 0;
+    // One trace line for the debugger, exactly as given: the run and the
+    // package share one channel.
+    void debugOutput(const KxString& text) { package().debugOutput(text); }
+
     // Start-up
     virtual CommandLine commandLine() = 0;
     // The executable's file name without its extension: the caption of the
@@ -116,11 +127,11 @@ public:
     // Starts without waiting, in `folder` unless that is empty; true when the
     // program was started.
     virtual bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
-                           int showCommand) = 0;
+                           ProgramWindow window) = 0;
     // As shellOpen with one argument, the parameter line; Windows hands it on
     // unchanged as the text after the program's name.
     virtual bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
-                                            const KxString& folder, int showCommand) = 0;
+                                            const KxString& folder, ProgramWindow window) = 0;
     virtual KxString systemToolPath(const KxString& toolName) = 0;
 
     // Integrity
@@ -130,11 +141,6 @@ public:
     // verified.
     virtual SignatureCrypto* signatureCrypto() = 0;
 };
-
-// The platform of the machine the program runs on, given what main received.
-// Windows' wide entry has no narrow vector: there the platform reads the
-// runtime's wide one and the arguments are not used.
-std::unique_ptr<Platform> createNativePlatform(int argc, char** argv);
 
 } // namespace Tessit
 

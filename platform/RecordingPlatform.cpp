@@ -6,15 +6,8 @@ namespace Tessit {
 
 namespace {
 
-const char16_t* kindName(MessageBoxKind kind)
-{
-    switch (kind) {
-    case MessageBoxKind::Warning: return u"warning";
-    case MessageBoxKind::Error: return u"error";
-    case MessageBoxKind::Information: return u"information";
-    }
-    return u"";
-}
+// Recorded as the show command the shell is given on Windows.
+int showCommand(ProgramWindow window) { return window == ProgramWindow::Hidden ? 0 : 10; }
 
 // Each argument in brackets after a blank, so their bounds show.
 KxString bracketed(const std::vector<KxString>& arguments)
@@ -48,20 +41,20 @@ public:
         : m_platform(platform), m_values(values) {}
     ~RecordingKey() override { m_platform.events.push_back(u"closeKey"); }
 
-    long queryValue(const KxString& name) override
+    ValueQuery queryValue(const KxString& name) override
     {
         m_platform.events.push_back(KxString(u"queryValue: ") + name);
-        return find(name) == m_values.end() ? kErrorFileNotFound : kErrorSuccess;
+        return find(name) == m_values.end() ? ValueQuery::Missing : ValueQuery::Present;
     }
 
-    long deleteValue(const KxString& name) override
+    bool deleteValue(const KxString& name) override
     {
         m_platform.events.push_back(KxString(u"deleteValue: ") + name);
         const auto value = find(name);
         if (value == m_values.end())
-            return kErrorFileNotFound;
+            return false;
         m_values.erase(value);
-        return kErrorSuccess;
+        return true;
     }
 
 private:
@@ -147,8 +140,6 @@ std::optional<FoundFile> RecordingPlatform::findFile(const KxString& path) { ret
 
 std::unique_ptr<FileView> RecordingPlatform::viewFile(const KxString& path) { return m_host.viewFile(path); }
 
-KxString RecordingPlatform::tempFolder() { return temporaryFolder; }
-
 void RecordingPlatform::debugOutput(const KxString& text)
 {
     debugLines.push_back(text);
@@ -160,6 +151,8 @@ CommandLine RecordingPlatform::commandLine() { return reportedCommandLine; }
 KxString RecordingPlatform::applicationName() { return reportedApplicationName; }
 
 KxString RecordingPlatform::executablePath() { return packagePath; }
+
+KxString RecordingPlatform::tempFolder() { return temporaryFolder; }
 
 std::unique_ptr<NamedMutex> RecordingPlatform::createNamedMutex(const KxString& name, bool& alreadyExists)
 {
@@ -183,7 +176,7 @@ int RecordingPlatform::runModalDialog(DialogClient& client)
 
 void RecordingPlatform::messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind)
 {
-    record(KxString(u"messageBox: ") + caption + u": " + kindName(kind) + u": " + text);
+    record(KxString(u"messageBox: ") + caption + u": " + messageBoxKindName(kind) + u": " + text);
 }
 
 void RecordingPlatform::writeProfileInt(const KxString& section, const KxString& entry, int32_t value)
@@ -211,19 +204,19 @@ std::optional<uint32_t> RecordingPlatform::runHiddenAndWait(const KxString& prog
 }
 
 bool RecordingPlatform::shellOpen(const KxString& program, const std::vector<KxString>& arguments,
-                                  const KxString& folder, int showCommand)
+                                  const KxString& folder, ProgramWindow window)
 {
     KxString event;
     const KxString argumentList = bracketed(arguments);
-    event.format(u"shellOpen: %@ |%@ | %@ | %d", &program, &argumentList, &folder, showCommand);
+    event.format(u"shellOpen: %@ |%@ | %@ | %d", &program, &argumentList, &folder, showCommand(window));
     record(event);
     return programsStart;
 }
 
 bool RecordingPlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
-                                                   const KxString& folder, int showCommand)
+                                                   const KxString& folder, ProgramWindow window)
 {
-    return shellOpen(program, {parameterLine}, folder, showCommand);
+    return shellOpen(program, {parameterLine}, folder, window);
 }
 
 KxString RecordingPlatform::systemToolPath(const KxString& toolName) { return toolName; }

@@ -12,8 +12,8 @@ namespace Tessit {
 
 // A platform for in-process tests: files are real (looked up through the
 // host platform), everything else is recorded in order and answered from
-// settings the test chooses.
-class RecordingPlatform : public Platform {
+// settings the test chooses. It is its own package part.
+class RecordingPlatform : public Platform, public PackagePlatform {
 public:
     explicit RecordingPlatform(PackagePlatform& host);
 
@@ -38,12 +38,13 @@ public:
 
     std::optional<FoundFile> findFile(const KxString& path) override;
     std::unique_ptr<FileView> viewFile(const KxString& path) override;
-    KxString tempFolder() override;
     void debugOutput(const KxString& text) override;
 
+    PackagePlatform& package() override { return *this; }
     CommandLine commandLine() override;
     KxString applicationName() override;
     KxString executablePath() override;
+    KxString tempFolder() override;
     std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) override;
     void setRegistryKey(const KxString& key, const KxString& profileName) override;
 
@@ -56,9 +57,9 @@ public:
 
     std::optional<uint32_t> runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments) override;
     bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
-                   int showCommand) override;
+                   ProgramWindow window) override;
     bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine, const KxString& folder,
-                                    int showCommand) override;
+                                    ProgramWindow window) override;
     KxString systemToolPath(const KxString& toolName) override;
 
     SignatureCrypto* signatureCrypto() override;

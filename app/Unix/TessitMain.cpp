@@ -1,7 +1,8 @@
 #include "app/Tessit.h"
+#include "platform/NativePlatform.h"
 
 int main(int argc, char** argv)
 {
-    const std::unique_ptr<Tessit::Platform> platform = Tessit::createNativePlatform(argc, argv);
-    return Tessit::RunTessit(*platform);
+    Tessit::NativePlatform platform(argc, argv);
+    return Tessit::RunTessit(platform);
 }

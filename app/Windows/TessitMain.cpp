@@ -1,4 +1,5 @@
 #include "app/Tessit.h"
+#include "platform/NativePlatform.h"
 #include "platform/Windows/Win32DllSearch.h"
 
 #include <windows.h>
@@ -6,6 +7,8 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     Tessit::restrictDllSearchToSystemFolder();
-    const std::unique_ptr<Tessit::Platform> platform = Tessit::createNativePlatform(0, nullptr);
-    return Tessit::RunTessit(*platform);
+    // The wide entry has no narrow argument vector: the platform reads the
+    // runtime's wide one.
+    Tessit::NativePlatform platform(0, nullptr);
+    return Tessit::RunTessit(platform);
 }

@@ -1,4 +1,4 @@
-#include "platform/SignatureCrypto.h"
+#include "platform/NativeSignatureCrypto.h"
 
 #include <openssl/asn1.h>
 #include <openssl/evp.h>

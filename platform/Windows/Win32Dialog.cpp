@@ -1,5 +1,7 @@
 #include "platform/Windows/Win32Dialog.h"
 
+#include "platform/Windows/Win32Text.h"
+
 namespace Tessit {
 
 namespace {
@@ -84,7 +86,7 @@ void Win32Dialog::setIcon(IconHandle icon, bool big)
     SendMessageW(m_window, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(iconOf(icon)));
 }
 
-void Win32Dialog::setWindowText(const KxString& text) { SetWindowTextW(m_window, reinterpret_cast<LPCWSTR>(text.c_str())); }
+void Win32Dialog::setWindowText(const KxString& text) { SetWindowTextW(m_window, wide(text)); }
 
 void Win32Dialog::setTimer(unsigned id, unsigned periodMilliseconds) { SetTimer(m_window, id, periodMilliseconds, nullptr); }
 

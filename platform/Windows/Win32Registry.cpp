@@ -1,12 +1,12 @@
 #include "platform/Windows/Win32Registry.h"
 
+#include "platform/Windows/Win32Text.h"
+
 #include <windows.h>
 
 namespace Tessit {
 
 namespace {
-
-LPCWSTR wide(const KxString& text) { return reinterpret_cast<LPCWSTR>(text.c_str()); }
 
 class Win32RegistryKey : public RegistryKey {
 public:
@@ -15,11 +15,15 @@ public:
     Win32RegistryKey(const Win32RegistryKey&) = delete;
     Win32RegistryKey& operator=(const Win32RegistryKey&) = delete;
 
-    long queryValue(const KxString& name) override
+    ValueQuery queryValue(const KxString& name) override
     {
-        return RegQueryValueExW(m_key, wide(name), nullptr, nullptr, nullptr, nullptr);
+        switch (RegQueryValueExW(m_key, wide(name), nullptr, nullptr, nullptr, nullptr)) {
+        case ERROR_SUCCESS: return ValueQuery::Present;
+        case ERROR_FILE_NOT_FOUND: return ValueQuery::Missing;
+        default: return ValueQuery::Failed;
+        }
     }
-    long deleteValue(const KxString& name) override { return RegDeleteValueW(m_key, wide(name)); }
+    bool deleteValue(const KxString& name) override { return RegDeleteValueW(m_key, wide(name)) == ERROR_SUCCESS; }
 
 private:
     HKEY m_key;

@@ -1,4 +1,4 @@
-#include "platform/SignatureCrypto.h"
+#include "platform/NativeSignatureCrypto.h"
 
 #include <windows.h>
 

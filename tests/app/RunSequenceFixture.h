@@ -6,6 +6,7 @@
 #include "PackageFixture.h"
 
 #include "app/Tessit.h"
+#include "platform/NativePackagePlatform.h"
 #include "platform/RecordingPlatform.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "RunSequenceFixture.h"
 
 #include "KxFoundation/KxPath.h"
-#include "platform/SignatureCrypto.h"
+#include "platform/NativeSignatureCrypto.h"
 
 #include <algorithm>
 #include <filesystem>

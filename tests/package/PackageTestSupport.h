@@ -7,6 +7,7 @@
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
 #include "package/Package.h"
+#include "platform/NativePackagePlatform.h"
 #include "platform/RecordingPlatform.h"
 
 #include <algorithm>

@@ -5,6 +5,7 @@
 #include "package/PackageFormat.h"
 #include "package/PeImage.h"
 #include "package/SignatureDigest.h"
+#include "platform/NativeSignatureCrypto.h"
 
 #include <gtest/gtest.h>
 

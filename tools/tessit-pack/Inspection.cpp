@@ -3,9 +3,10 @@
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
 #include "package/SignatureDigest.h"
+#include "platform/NativePackagePlatform.h"
+#include "platform/NativeSignatureCrypto.h"
 #include "tools/tessit-pack/PackError.h"
 #include "tools/tessit-pack/PathText.h"
-#include "tools/tessit-pack/ToolPlatform.h"
 
 #include <cstdio>
 
@@ -62,10 +63,10 @@ std::string joined(const std::vector<std::string>& texts)
 // The package, opened as the launcher opens it, or a PackError.
 class OpenedPackage {
 public:
-    explicit OpenedPackage(const fs::path& file)
+    explicit OpenedPackage(const fs::path& file) : m_platform(createNativePackagePlatform(TraceLines::Dropped))
     {
         const KxString path = textOf(file);
-        m_result = OpenPackage(m_platform, path, m_log, m_file, m_header);
+        m_result = OpenPackage(*m_platform, path, m_log, m_file, m_header);
         if (m_result.outcome != OpenOutcome::Opened)
             throw PackError(file, explanation(m_result, m_header) +
                             joined(layoutProblems(m_result.location)));
@@ -81,12 +82,12 @@ public:
 
     ExtractionReport extract(const KxString& targetFolder)
     {
-        return ExtractEntries(m_platform, m_file, m_header, targetFolder, m_log);
+        return ExtractEntries(*m_platform, m_file, m_header, targetFolder, m_log);
     }
     const KxString& log() const { return m_log; }
 
 private:
-    ToolPlatform m_platform;
+    std::unique_ptr<PackagePlatform> m_platform;
     KxString m_log;
     KxFile m_file;
     PackageHeader m_header;

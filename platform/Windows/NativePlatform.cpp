@@ -1,16 +1,18 @@
-#include "platform/Windows/Win32Platform.h"
+#include "platform/NativePlatform.h"
 
 #include "KxFoundation/KxPath.h"
 #include "platform/ApplicationName.h"
+#include "platform/NativePackagePlatform.h"
+#include "platform/NativeSignatureCrypto.h"
 #include "platform/TempFolder.h"
 #include "platform/Windows/Win32Dialog.h"
 #include "platform/Windows/Win32Registry.h"
 #include "platform/Windows/Win32Resources.h"
+#include "platform/Windows/Win32Text.h"
 #include "platform/WindowsCommandLine.h"
 
 #include <shellapi.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace Tessit {
@@ -18,10 +20,6 @@ namespace Tessit {
 using namespace Kavo;
 
 namespace {
-
-LPCWSTR wide(const KxString& text) { return reinterpret_cast<LPCWSTR>(text.c_str()); }
-
-LPCWSTR wideOrNull(const KxString& text) { return text.length() != 0 ? wide(text) : nullptr; }
 
 UINT iconStyle(MessageBoxKind kind)
 {
@@ -32,6 +30,8 @@ UINT iconStyle(MessageBoxKind kind)
     }
     return 0;
 }
+
+int showCommand(ProgramWindow window) { return window == ProgramWindow::Hidden ? SW_HIDE : SW_SHOWDEFAULT; }
 
 class Win32NamedMutex : public NamedMutex {
 public:
@@ -52,20 +52,23 @@ private:
 
 } // namespace
 
-Win32Platform::Win32Platform(std::unique_ptr<PackagePlatform> package, HINSTANCE instance)
-    : m_package(std::move(package)), m_instance(instance)
-{
-}
+// The Win32 calls the framework would make, with the program's own resources.
+struct NativePlatform::State {
+    std::unique_ptr<PackagePlatform> package = createLauncherPackagePlatform(modulePath());
+    std::unique_ptr<SignatureCrypto> crypto;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    KxString profileKey;
+    // Owns the message boxes while it runs, so they show above it.
+    Win32Dialog* runningDialog = nullptr;
+};
 
-std::optional<FoundFile> Win32Platform::findFile(const KxString& path) { return m_package->findFile(path); }
+NativePlatform::NativePlatform(int, char**) : m_state(std::make_unique<State>()) {}
 
-std::unique_ptr<FileView> Win32Platform::viewFile(const KxString& path) { return m_package->viewFile(path); }
+NativePlatform::~NativePlatform() = default;
 
-KxString Win32Platform::tempFolder() { return userTempFolder(); }
+PackagePlatform& NativePlatform::package() { return *m_state->package; }
 
-void Win32Platform::debugOutput(const KxString& text) { m_package->debugOutput(text); }
-
-CommandLine Win32Platform::commandLine()
+CommandLine NativePlatform::commandLine()
 {
     std::vector<KxString> arguments;
     for (int index = 0; index < __argc; ++index)
@@ -73,11 +76,13 @@ CommandLine Win32Platform::commandLine()
     return CommandLine{arguments, argumentText(KxString(GetCommandLineW()))};
 }
 
-KxString Win32Platform::applicationName() { return applicationNameFromPath(executablePath()); }
+KxString NativePlatform::applicationName() { return applicationNameFromPath(executablePath()); }
 
-KxString Win32Platform::executablePath() { return modulePath(); }
+KxString NativePlatform::executablePath() { return modulePath(); }
 
-std::unique_ptr<NamedMutex> Win32Platform::createNamedMutex(const KxString& name, bool& alreadyExists)
+KxString NativePlatform::tempFolder() { return userTempFolder(); }
+
+std::unique_ptr<NamedMutex> NativePlatform::createNamedMutex(const KxString& name, bool& alreadyExists)
 {
     const HANDLE mutex = CreateMutexW(nullptr, TRUE, wide(name));
     alreadyExists = GetLastError() == ERROR_ALREADY_EXISTS;
@@ -86,42 +91,46 @@ std::unique_ptr<NamedMutex> Win32Platform::createNamedMutex(const KxString& name
     return std::make_unique<Win32NamedMutex>(mutex, !alreadyExists);
 }
 
-void Win32Platform::setRegistryKey(const KxString& key, const KxString& profileName)
+void NativePlatform::setRegistryKey(const KxString& key, const KxString& profileName)
 {
-    m_profileKey = KxString(u"Software\\") + key + u"\\" + profileName;
+    m_state->profileKey = KxString(u"Software\\") + key + u"\\" + profileName;
 }
 
-IconHandle Win32Platform::loadApplicationIcon() { return LoadIconW(m_instance, MAKEINTRESOURCEW(TESSIT_IDI_APPLICATION)); }
-
-int Win32Platform::runModalDialog(DialogClient& client)
+IconHandle NativePlatform::loadApplicationIcon()
 {
-    Win32Dialog dialog(m_instance, TESSIT_IDD_PROGRESS, client);
-    m_runningDialog = &dialog;
+    return LoadIconW(m_state->instance, MAKEINTRESOURCEW(TESSIT_IDI_APPLICATION));
+}
+
+int NativePlatform::runModalDialog(DialogClient& client)
+{
+    Win32Dialog dialog(m_state->instance, TESSIT_IDD_PROGRESS, client);
+    m_state->runningDialog = &dialog;
     const int result = dialog.run();
-    m_runningDialog = nullptr;
+    m_state->runningDialog = nullptr;
     return result;
 }
 
-void Win32Platform::messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind)
+void NativePlatform::messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind)
 {
-    const HWND owner = m_runningDialog ? m_runningDialog->window() : nullptr;
+    const HWND owner = m_state->runningDialog ? m_state->runningDialog->window() : nullptr;
     MessageBoxW(owner, wide(text), wide(caption), MB_OK | iconStyle(kind));
 }
 
-void Win32Platform::writeProfileInt(const KxString& section, const KxString& entry, int32_t value)
+void NativePlatform::writeProfileInt(const KxString& section, const KxString& entry, int32_t value)
 {
-    if (m_profileKey.length() != 0)
-        writeCurrentUserDword(m_profileKey + u"\\" + section, entry, value);
+    if (m_state->profileKey.length() != 0)
+        writeCurrentUserDword(m_state->profileKey + u"\\" + section, entry, value);
 }
 
-std::unique_ptr<RegistryKey> Win32Platform::openCurrentUserKey(const KxString& path)
+std::unique_ptr<RegistryKey> NativePlatform::openCurrentUserKey(const KxString& path)
 {
     return openCurrentUserRegistryKey(path);
 }
 
 // The program is named twice: as the application, so that exactly that file
 // runs, and quoted at the head of its command line, where it reads its name.
-std::optional<uint32_t> Win32Platform::runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments)
+std::optional<uint32_t> NativePlatform::runHiddenAndWait(const KxString& program,
+                                                         const std::vector<KxString>& arguments)
 {
     const KxString commandLine = windowsCommandLine(program, arguments);
     std::wstring writableLine(wide(commandLine), commandLine.length());
@@ -140,29 +149,30 @@ std::optional<uint32_t> Win32Platform::runHiddenAndWait(const KxString& program,
     return exitCode;
 }
 
-bool Win32Platform::shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
-                              int showCommand)
+bool NativePlatform::shellOpen(const KxString& program, const std::vector<KxString>& arguments,
+                               const KxString& folder, ProgramWindow window)
 {
-    return shellOpenWithParameterLine(program, joinWindowsArguments(arguments), folder, showCommand);
+    return shellOpenWithParameterLine(program, joinWindowsArguments(arguments), folder, window);
 }
 
 // The shell opens a folder in a window of its own and reports success: only
 // a file counts as a program that can be started.
-bool Win32Platform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
-                                               const KxString& folder, int showCommand)
+bool NativePlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
+                                                const KxString& folder, ProgramWindow window)
 {
     const DWORD attributes = GetFileAttributesW(wide(program));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     const HINSTANCE result =
-        ShellExecuteW(nullptr, L"open", wide(program), wideOrNull(parameterLine), wideOrNull(folder), showCommand);
+        ShellExecuteW(nullptr, L"open", wide(program), wideOrNull(parameterLine), wideOrNull(folder),
+                      showCommand(window));
     // Values above 32 report success.
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 // Tools are named by their full path in the system folder, never searched
 // for: the current folder of an elevated launcher is often a downloads folder.
-KxString Win32Platform::systemToolPath(const KxString& toolName)
+KxString NativePlatform::systemToolPath(const KxString& toolName)
 {
     wchar_t folder[MAX_PATH + 1] = {};
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
@@ -171,16 +181,11 @@ KxString Win32Platform::systemToolPath(const KxString& toolName)
     return KxString(folder) + u"\\" + toolName + u".exe";
 }
 
-SignatureCrypto* Win32Platform::signatureCrypto()
+SignatureCrypto* NativePlatform::signatureCrypto()
 {
-    if (!m_crypto)
-        m_crypto = createNativeSignatureCrypto();
-    return m_crypto.get();
-}
-
-std::unique_ptr<Platform> createNativePlatform(int, char**)
-{
-    return std::make_unique<Win32Platform>(createNativePackagePlatform(), GetModuleHandleW(nullptr));
+    if (!m_state->crypto)
+        m_state->crypto = createNativeSignatureCrypto();
+    return m_state->crypto.get();
 }
 
 } // namespace Tessit

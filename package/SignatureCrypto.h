@@ -1,5 +1,5 @@
-#ifndef TESSIT_PLATFORM_SIGNATURECRYPTO_H
-#define TESSIT_PLATFORM_SIGNATURECRYPTO_H
+#ifndef TESSIT_PACKAGE_SIGNATURECRYPTO_H
+#define TESSIT_PACKAGE_SIGNATURECRYPTO_H
 
 #include <cstddef>
 #include <cstdint>
@@ -28,8 +28,9 @@ public:
     virtual std::vector<uint8_t> finish() = 0;
 };
 
-// What checking a signature's digest needs of the system's cryptography.
-// Integrity only: no certificate, chain or store is looked at.
+// What checking a signature's digest needs of the system's cryptography;
+// platform/ implements it for each system. Integrity only: no certificate,
+// chain or store is looked at.
 class SignatureCrypto {
 public:
     virtual ~SignatureCrypto() = default;
@@ -41,10 +42,6 @@ public:
     // A fresh hash; null when the system does not offer the algorithm.
     virtual std::unique_ptr<DigestHasher> startDigest(DigestAlgorithm algorithm) = 0;
 };
-
-// The cryptography of the system the program runs on: OpenSSL's libcrypto
-// on Linux, CryptoAPI and CNG on Windows.
-std::unique_ptr<SignatureCrypto> createNativeSignatureCrypto();
 
 } // namespace Tessit
 

@@ -1,7 +1,7 @@
-#include "platform/Windows/Win32PackagePlatform.h"
+#include "platform/NativePackagePlatform.h"
 
 #include "KxFoundation/KxPath.h"
-#include "KxFoundation/Windows/KxNativePath.h"
+#include "platform/Windows/Win32Text.h"
 
 #include <windows.h>
 
@@ -49,14 +49,26 @@ private:
 
 uint64_t combined(DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; }
 
-} // namespace
+// File-find, a read-only mapping of the file's headers and
+// OutputDebugStringW.
+class Win32PackagePlatform : public PackagePlatform {
+public:
+    explicit Win32PackagePlatform(TraceLines traceLines) : m_traceLines(traceLines) {}
+
+    std::optional<FoundFile> findFile(const KxString& path) override;
+    std::unique_ptr<FileView> viewFile(const KxString& path) override;
+    void debugOutput(const KxString& text) override;
+
+private:
+    TraceLines m_traceLines;
+};
 
 // As the framework's file-find reports it: the folder part of the searched
 // path followed by the found name.
 std::optional<FoundFile> Win32PackagePlatform::findFile(const KxString& path)
 {
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(Kavo::_kx_native_path(path).c_str(), &found);
+    const HANDLE search = FindFirstFileW(wide(path), &found);
     if (search == INVALID_HANDLE_VALUE)
         return std::nullopt;
     FindClose(search);
@@ -75,8 +87,8 @@ std::optional<FoundFile> Win32PackagePlatform::findFile(const KxString& path)
 // treats the file as having no certificate table.
 std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
 {
-    const Handle file(CreateFileW(Kavo::_kx_native_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const Handle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.isValid())
         return nullptr;
     LARGE_INTEGER size;
@@ -94,9 +106,20 @@ std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
 
 void Win32PackagePlatform::debugOutput(const KxString& text)
 {
-    OutputDebugStringW(Kavo::_kx_native_path(text).c_str());
+    if (m_traceLines == TraceLines::Sent)
+        OutputDebugStringW(wide(text));
 }
 
-std::unique_ptr<PackagePlatform> createNativePackagePlatform() { return std::make_unique<Win32PackagePlatform>(); }
+} // namespace
+
+std::unique_ptr<PackagePlatform> createNativePackagePlatform(TraceLines traceLines)
+{
+    return std::make_unique<Win32PackagePlatform>(traceLines);
+}
+
+std::unique_ptr<PackagePlatform> createLauncherPackagePlatform(const KxString&)
+{
+    return createNativePackagePlatform(TraceLines::Sent);
+}
 
 } // namespace Tessit

@@ -1,5 +1,5 @@
-#ifndef TESSIT_PLATFORM_PACKAGEPLATFORM_H
-#define TESSIT_PLATFORM_PACKAGEPLATFORM_H
+#ifndef TESSIT_PACKAGE_PACKAGEPLATFORM_H
+#define TESSIT_PACKAGE_PACKAGEPLATFORM_H
 
 #include "KxFoundation/KxString.h"
 
@@ -24,7 +24,8 @@ public:
     virtual uint64_t size() const = 0;
 };
 
-// What locating and extracting a package needs of the operating system.
+// What locating and extracting a package needs of the operating system;
+// platform/ implements it for each system.
 class PackagePlatform {
 public:
     virtual ~PackagePlatform() = default;
@@ -36,9 +37,6 @@ public:
     // One trace line for the debugger, exactly as given.
     virtual void debugOutput(const KxString& text) = 0;
 };
-
-// The package part of the machine the program runs on.
-std::unique_ptr<PackagePlatform> createNativePackagePlatform();
 
 } // namespace Tessit
 

@@ -1,31 +1,32 @@
-#ifndef TESSIT_PLATFORM_WINDOWS_WIN32PLATFORM_H
-#define TESSIT_PLATFORM_WINDOWS_WIN32PLATFORM_H
+#ifndef TESSIT_PLATFORM_NATIVEPLATFORM_H
+#define TESSIT_PLATFORM_NATIVEPLATFORM_H
 
 #include "platform/Platform.h"
-
-#include <windows.h>
 
 #include <memory>
 
 namespace Tessit {
 
-class Win32Dialog;
-
-// The launcher's platform on Windows: the Win32 calls the framework would
-// make, with the program's own resources. The package operations are those
-// of the package platform.
-class Win32Platform : public Platform {
+// The launcher's platform on the system it is built for. Unix/ implements
+// it with a line on the terminal for the window, lines on standard error for
+// message boxes, a QSettings-style INI file for the profile, no registry and
+// posix_spawn; Windows/ with the Win32 calls the framework would make and
+// the program's own resources. Each keeps its own state.
+class NativePlatform : public Platform {
 public:
-    Win32Platform(std::unique_ptr<PackagePlatform> package, HINSTANCE instance);
+    // What main received. Windows' wide entry has no narrow vector: there
+    // the runtime's wide one is read instead.
+    NativePlatform(int argc, char** argv);
+    ~NativePlatform() override;
+    NativePlatform(const NativePlatform&) = delete;
+    NativePlatform& operator=(const NativePlatform&) = delete;
 
-    std::optional<FoundFile> findFile(const KxString& path) override;
-    std::unique_ptr<FileView> viewFile(const KxString& path) override;
-    KxString tempFolder() override;
-    void debugOutput(const KxString& text) override;
+    PackagePlatform& package() override;
 
     CommandLine commandLine() override;
     KxString applicationName() override;
     KxString executablePath() override;
+    KxString tempFolder() override;
     std::unique_ptr<NamedMutex> createNamedMutex(const KxString& name, bool& alreadyExists) override;
     void setRegistryKey(const KxString& key, const KxString& profileName) override;
 
@@ -38,20 +39,16 @@ public:
 
     std::optional<uint32_t> runHiddenAndWait(const KxString& program, const std::vector<KxString>& arguments) override;
     bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
-                   int showCommand) override;
+                   ProgramWindow window) override;
     bool shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine, const KxString& folder,
-                                    int showCommand) override;
+                                    ProgramWindow window) override;
     KxString systemToolPath(const KxString& toolName) override;
 
     SignatureCrypto* signatureCrypto() override;
 
 private:
-    std::unique_ptr<PackagePlatform> m_package;
-    std::unique_ptr<SignatureCrypto> m_crypto;
-    HINSTANCE m_instance;
-    KxString m_profileKey;
-    // Owns the message boxes while it runs, so they show above it.
-    Win32Dialog* m_runningDialog = nullptr;
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 } // namespace Tessit
