@@ -4,10 +4,10 @@
 #include "KxTestFolder.h"
 #include "KxTestPrinting.h"
 #include "PackageFixture.h"
+#include "RecordingPlatform.h"
 
 #include "app/Tessit.h"
 #include "platform/NativePackagePlatform.h"
-#include "platform/RecordingPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // does: the process's file-size limit makes every write past it fall short.
 #include "KxFileSizeLimit.h"
 #include "KxTestPrinting.h"
-#include "../PackageTestSupport.h"
+#include "PackageTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#ifndef TESSIT_TESTS_CROSSBUILTPROGRAMS_H
-#define TESSIT_TESTS_CROSSBUILTPROGRAMS_H
+#ifndef TESSIT_TESTS_SUPPORT_CROSSBUILTPROGRAMS_H
+#define TESSIT_TESTS_SUPPORT_CROSSBUILTPROGRAMS_H
 
 // Whether the cross-built stand-in launchers (tiny-pe32.exe, tiny-pe32plus.exe)
 // were built beside the test program. The build tells a test that packs them

@@ -1,4 +1,4 @@
-#include "platform/RecordingPlatform.h"
+#include "RecordingPlatform.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
-#ifndef TESSIT_TESTS_PACKAGETESTSUPPORT_H
-#define TESSIT_TESTS_PACKAGETESTSUPPORT_H
+#ifndef TESSIT_TESTS_SUPPORT_PACKAGETESTSUPPORT_H
+#define TESSIT_TESTS_SUPPORT_PACKAGETESTSUPPORT_H
 
 #include "KxTestFolder.h"
 #include "PackageFixture.h"
+#include "RecordingPlatform.h"
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
 #include "package/Package.h"
 #include "platform/NativePackagePlatform.h"
-#include "platform/RecordingPlatform.h"
 
 #include <algorithm>
 #include <filesystem>

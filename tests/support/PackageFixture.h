@@ -1,5 +1,5 @@
-#ifndef TESSIT_TESTS_PACKAGEFIXTURE_H
-#define TESSIT_TESTS_PACKAGEFIXTURE_H
+#ifndef TESSIT_TESTS_SUPPORT_PACKAGEFIXTURE_H
+#define TESSIT_TESTS_SUPPORT_PACKAGEFIXTURE_H
 
 #include <cstdint>
 #include <filesystem>
@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Tessit {
@@ -54,10 +55,16 @@ inline size_t securityEntryOffset(const std::string& image)
 }
 
 struct FixtureEntry {
+    FixtureEntry(std::u16string name, std::string data, std::optional<int32_t> recordedSize = std::nullopt,
+                 bool dataStored = true)
+        : name(std::move(name)), data(std::move(data)), recordedSize(recordedSize), dataStored(dataStored)
+    {
+    }
+
     std::u16string name;
     std::string data;
     std::optional<int32_t> recordedSize; // a size that differs from the data's
-    bool dataStored = true;
+    bool dataStored;
 };
 
 struct PackageLayout {
@@ -142,6 +149,17 @@ inline std::string hiddenPackage(size_t at)
     hidden.oemId = 666;
     hidden.entries = {{u"QIRA_t.exe", "hidden main tool", {}, true}};
     return buildPackage(hidden).substr(at);
+}
+
+// Writes an unsigned launcher file carrying `entries`: a stand-in image,
+// the header, the data area and the footer as its last 8 bytes.
+inline void writePackageFile(const std::filesystem::path& path, int32_t oemId, const std::vector<FixtureEntry>& entries)
+{
+    PackageLayout layout;
+    layout.image = std::string(256, 'L');
+    layout.oemId = oemId;
+    layout.entries = entries;
+    std::ofstream(path, std::ios::binary) << buildPackage(layout);
 }
 
 inline std::string fileBytes(const std::filesystem::path& path)
