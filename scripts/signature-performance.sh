@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures what a signed launcher's digest check costs at start-up, against
 # extracting the same 1 GiB package, and writes it as section 6 of
-# docs/performance.md (replacing an earlier section 6, keeping the rest).
-# scripts/performance.sh runs it after its own sections.
+# docs/performance.md (in place of the earlier section 6, keeping the rest).
+# scripts/performance.sh runs it with --section, which writes the section
+# alone into FILE for that script to place.
 #
 # The check is timed through tessit-pack, which runs the launcher's own
 # locator, check and extraction: `list` of the unsigned package opens it
@@ -12,19 +13,21 @@
 # once with the shipped i686 Windows build under Wine (CryptoAPI and CNG as
 # Wine provides them).
 #
-# Usage: scripts/signature-performance.sh [--work DIR] [--output FILE] [--quick]
+# Usage: scripts/signature-performance.sh [--work DIR] [--output FILE | --section FILE] [--quick]
 #   --quick  a 64 MiB package in place of 1 GiB
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 output=$root/docs/performance.md
+section_only=""
 work_parent=/var/tmp
 file_mib=64
 while [ $# -gt 0 ]; do
   case $1 in
     --work) work_parent=$2; shift 2 ;;
     --output) output=$2; shift 2 ;;
+    --section) section_only=$2; shift 2 ;;
     --quick) file_mib=4; shift ;;
-    *) echo "usage: $0 [--work DIR] [--output FILE] [--quick]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--work DIR] [--output FILE | --section FILE] [--quick]" >&2; exit 2 ;;
   esac
 done
 package_mib=$((16 * file_mib))
@@ -148,10 +151,30 @@ its cost is that of hashing the file: it grows with the package, as the
 extraction does, and an unsigned launcher does not pay it.
 EOF
 
-# Section 6 replaces an earlier one and comes after every other section.
+if [ -n "$section_only" ]; then
+  mkdir -p "$(dirname "$section_only")"
+  cp "$section" "$section_only"
+  echo "wrote section 6 into $section_only"
+  exit 0
+fi
+
+# The section takes the place of an earlier section 6, up to the next
+# section's heading; a document without one gets it at its end.
 mkdir -p "$(dirname "$output")"
 [ -f "$output" ] || echo "# Performance" >"$output"
-awk '/^## 6\. / { skip = 1; next } /^## / { skip = 0 } !skip' "$output" >"$work/rest.md"
-sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' "$work/rest.md" >"$output"
-{ echo; cat "$section"; } >>"$output"
+placed=no skipping=no
+while IFS= read -r line || [ -n "$line" ]; do
+  if [[ $line == "## 6. "* ]]; then
+    cat "$section"
+    placed=yes skipping=yes
+  elif [ "$skipping" = yes ] && [[ $line == "## "* ]]; then
+    echo
+    echo "$line"
+    skipping=no
+  elif [ "$skipping" = no ]; then
+    echo "$line"
+  fi
+done <"$output" >"$work/document.md"
+[ "$placed" = yes ] || { echo; cat "$section"; } >>"$work/document.md"
+cp "$work/document.md" "$output"
 echo "wrote section 6 of $output"

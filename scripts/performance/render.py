@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""Writes docs/performance.md from the figures scripts/performance/measure.sh
+took: fills template.md, which holds the document's prose, with the tables
+and figures computed here. Every ratio compares figures of the same run.
+
+Usage: scripts/performance/render.py RESULTS SCALE OUTPUT
+  RESULTS  the folder measure.sh, signature-performance.sh --section and
+           size-report.sh wrote into
+  SCALE    what the package sizes were divided by (1, or 16 for --quick)
+  OUTPUT   the document to write
+"""
+import json
+import os
+import statistics
+import string
+import sys
+
+MEBIBYTE = 1 << 20
+PACKAGE_MIB = (256, 1024, 4096)
+TESSIT = "Tessit launcher"
+LOG_LINES = 38
+TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "template.md")
+
+
+def read_json(path):
+    with open(path) as file:
+        return json.load(file)
+
+
+def read_text(path):
+    with open(path) as file:
+        return file.read().rstrip("\n")
+
+
+def read_numbers(path):
+    with open(path) as file:
+        return [float(word) for line in file for word in line.split()]
+
+
+class Hyperfine:
+    """The medians of one hyperfine export, by command name, in its order."""
+
+    def __init__(self, path):
+        results = read_json(path)["results"]
+        self.names = [result["command"] for result in results]
+        self.runs = len(results[0]["times"])
+        self._median = {result["command"]: result["median"] for result in results}
+
+    def median(self, name):
+        return self._median[name]
+
+
+def bench_median(path, name):
+    """Google Benchmark's median of NAME's repetitions, in its own unit."""
+    wanted = name + "_median"
+    return next(b["real_time"] for b in read_json(path)["benchmarks"] if b["name"] == wanted)
+
+
+def table(header, rows):
+    lines = ["| " + " | ".join(header) + " |",
+             "|" + "|".join(["---"] + ["---:"] * (len(header) - 1)) + "|"]
+    lines += ["| " + " | ".join(row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+class Document:
+    def __init__(self, results, scale):
+        self.results = results
+        self.scale = scale
+
+    def path(self, name):
+        return os.path.join(self.results, name)
+
+    def size_label(self, mib):
+        if self.scale == 1 and mib >= 1024:
+            return f"{mib // 1024} GiB"
+        return f"{mib // self.scale} MiB"
+
+    def package_mib(self, mib):
+        return mib / self.scale
+
+    def extraction(self, label, rate):
+        """The extraction table of one set and Tessit's ratio to the limit."""
+        timings = Hyperfine(self.path(f"extract-{label}.json"))
+        tessit = timings.median(TESSIT)
+        rows = []
+        for name in timings.names:
+            seconds = timings.median(name)
+            rows.append([name, f"{seconds * 1000:.1f} ms", rate(seconds), f"{seconds / tessit:.2f}"])
+        pairs = read_numbers(self.path(f"extract-{label}-pairs.txt"))
+        ratios = sorted(tessit_ns / limit_ns for limit_ns, tessit_ns in zip(pairs[0::2], pairs[1::2]))
+        ratio = statistics.median(ratios)
+        text = table(["Tool", "Median", "Rate", "Tessit's speed against it"], rows)
+        text += (f"\n\nTessit took {ratio:.2f} times the limit's time (median of {len(ratios)}"
+                 f" alternating pairs, from {ratios[0]:.2f} to {ratios[-1]:.2f}).")
+        return text, timings.runs, len(ratios)
+
+    def memory_table(self):
+        def rss(path):
+            return f"{statistics.median(read_numbers(path)) / 1024:.1f} MiB"
+        rows = [[self.size_label(mib), rss(self.path(f"size-{mib}-pack.rss")), rss(self.path(f"size-{mib}-run.rss"))]
+                for mib in PACKAGE_MIB]
+        return table(["Package", "tessit-pack build", TESSIT], rows)
+
+    def packing_table(self):
+        rows = []
+        for mib in PACKAGE_MIB:
+            timings = Hyperfine(self.path(f"size-{mib}.json"))
+            pack = timings.median("tessit-pack build")
+            cp_plain = timings.median("cp -r")
+            cp_sync = timings.median("cp -r, then sync")
+            rows.append([self.size_label(mib), f"{pack:.2f} s ({self.package_mib(mib) / pack:.0f} MiB/s)",
+                         f"{cp_plain:.2f} s", f"{cp_sync:.2f} s", f"{cp_sync / pack:.2f}", f"{cp_plain / pack:.2f}"])
+        header = ["Package", "tessit-pack build", "cp -r", "cp -r, then sync",
+                  "Packing's speed against cp -r, then sync", "against cp -r"]
+        return table(header, rows), timings.runs
+
+    def startup_table(self):
+        path = self.path("bench-launcher.json")
+        launched = bench_median(path, "BM_LauncherUntilMainToolStarts/manual_time")
+        direct = bench_median(path, "BM_MainToolDirectly/manual_time")
+        rows = [["through the Tessit launcher", f"{launched:.2f} ms"],
+                ["the main tool started directly", f"{direct:.2f} ms"],
+                ["the launcher's overhead", f"{launched - direct:.2f} ms"]]
+        return table(["Start to the main tool's start", "Median"], rows)
+
+    def format_table(self):
+        path = self.path("bench-format.json")
+        reference = bench_median(path, "appendFormat")
+        rows = []
+        for engine in ("appendFormat", "swprintf", "fmt::format_to"):
+            nanoseconds = bench_median(path, engine)
+            rows.append([f"`{engine}`", f"{nanoseconds:.0f} ns", f"{nanoseconds / LOG_LINES:.0f} ns",
+                         f"{nanoseconds / reference:.2f}"])
+        return table(["Engine", f"One run's log ({LOG_LINES} lines)", "Per line",
+                      "appendFormat's speed against it"], rows)
+
+    def figures(self):
+        machine = read_json(self.path("machine.json"))
+        mixed_bytes_mib = self.package_mib(1024)
+        mixed, extraction_runs, pairs = self.extraction(
+            "mixed", lambda seconds: f"{mixed_bytes_mib / seconds:.0f} MiB/s")
+        small, _, _ = self.extraction("small", lambda seconds: f"{30 / seconds:.0f} files/s")
+        packing, runs = self.packing_table()
+        return {
+            "started": machine["started"],
+            "processor": machine["processor"],
+            "cores": machine["cores"],
+            "memory_gib": machine["memory_kib"] // (1024 * 1024),
+            "system": machine["system"],
+            "kernel": machine["kernel"],
+            "filesystem": machine["filesystem"],
+            "mount_options": machine["mount_options"],
+            "load_before": machine["load_before"],
+            "tools": "; ".join(machine["tools"]),
+            "extraction_runs": extraction_runs,
+            "runs": runs,
+            "pairs": pairs,
+            "mixed_size": self.size_label(1024),
+            "extraction_mixed": mixed,
+            "extraction_small": small,
+            "memory_table": self.memory_table(),
+            "startup_table": self.startup_table(),
+            "packing_table": packing,
+            "format_table": self.format_table(),
+            "signature_section": read_text(self.path("signature.md")),
+            "size_report": read_text(self.path("size.md")),
+        }
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    results, scale, output = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    with open(TEMPLATE) as file:
+        template = string.Template(file.read())
+    text = template.substitute(Document(results, scale).figures())
+    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
+    with open(output, "w") as file:
+        file.write(text)
+
+
+if __name__ == "__main__":
+    main()
