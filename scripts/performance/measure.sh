@@ -8,9 +8,10 @@
 #   measure.sh extraction SET OUT
 #       the extraction of a set made with --peers, by the limit, cat with a
 #       per-file fsync, the Tessit launcher and the peers (each once as it
-#       is and once followed by sync): OUT.json from hyperfine, 10 runs; and
+#       is and once followed by sync): OUT.json from hyperfine, 10 runs;
 #       OUT-pairs.txt, the nanoseconds of the limit and of Tessit in 8
-#       alternating pairs of runs, one pair a line.
+#       alternating pairs of runs, one pair a line; and OUT-files.txt, the
+#       sizes of the extracted files, one a line.
 #   measure.sh sizes SET OUT LAUNCHER PACKER
 #       packing the set's files into a new package, copying them with cp,
 #       and running the package: OUT.json from hyperfine, 5 runs, and the
@@ -92,6 +93,7 @@ measure_machine() {
 measure_extraction() {
   local set=$1 out=$2 name command rows
   enter_set "$set"
+  find in -type f -printf '%s\n' >"$out-files.txt"
   rows=(-n "direct I/O, 4 writers (the limit)" "sh direct-io.sh")
   check_output "sh cat-fsync.sh" out
   rows+=(-n "cat + fsync per file" "sh cat-fsync.sh")

@@ -56,6 +56,12 @@ def bench_median(path, name):
     return next(b["real_time"] for b in read_json(path)["benchmarks"] if b["name"] == wanted)
 
 
+def byte_label(size):
+    if size < MEBIBYTE:
+        return f"{size / 1024:.0f} KiB"
+    return f"about {size / MEBIBYTE:.0f} MiB"
+
+
 def table(header, rows):
     lines = ["| " + " | ".join(header) + " |",
              "|" + "|".join(["---"] + ["---:"] * (len(header) - 1)) + "|"]
@@ -80,13 +86,15 @@ class Document:
         return mib / self.scale
 
     def extraction(self, label, rate):
-        """The extraction table of one set and Tessit's ratio to the limit."""
+        """The extraction table of one set and Tessit's ratio to the limit;
+        RATE gives a row's rate from its seconds and the set's file sizes."""
         timings = Hyperfine(self.path(f"extract-{label}.json"))
+        files = read_numbers(self.path(f"extract-{label}-files.txt"))
         tessit = timings.median(TESSIT)
         rows = []
         for name in timings.names:
             seconds = timings.median(name)
-            rows.append([name, f"{seconds * 1000:.1f} ms", rate(seconds), f"{seconds / tessit:.2f}"])
+            rows.append([name, f"{seconds * 1000:.1f} ms", rate(seconds, files), f"{seconds / tessit:.2f}"])
         pairs = read_numbers(self.path(f"extract-{label}-pairs.txt"))
         ratios = sorted(tessit_ns / limit_ns for limit_ns, tessit_ns in zip(pairs[0::2], pairs[1::2]))
         ratio = statistics.median(ratios)
@@ -137,10 +145,10 @@ class Document:
 
     def figures(self):
         machine = read_json(self.path("machine.json"))
-        mixed_bytes_mib = self.package_mib(1024)
         mixed, extraction_runs, pairs = self.extraction(
-            "mixed", lambda seconds: f"{mixed_bytes_mib / seconds:.0f} MiB/s")
-        small, _, _ = self.extraction("small", lambda seconds: f"{30 / seconds:.0f} files/s")
+            "mixed", lambda seconds, files: f"{sum(files) / MEBIBYTE / seconds:.0f} MiB/s")
+        small, _, _ = self.extraction("small", lambda seconds, files: f"{len(files) / seconds:.0f} files/s")
+        mixed_files = read_numbers(self.path("extract-mixed-files.txt"))
         packing, runs = self.packing_table()
         return {
             "started": machine["started"],
@@ -157,6 +165,8 @@ class Document:
             "runs": runs,
             "pairs": pairs,
             "mixed_size": self.size_label(1024),
+            "mixed_smallest": byte_label(min(mixed_files)),
+            "mixed_largest": byte_label(max(mixed_files)),
             "extraction_mixed": mixed,
             "extraction_small": small,
             "memory_table": self.memory_table(),
