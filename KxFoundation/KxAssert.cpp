@@ -1,7 +1,7 @@
 #include "KxFoundation/KxAssert.h"
 
-#include "KxFoundation/KxDebugOutput.h"
-#include "KxFoundation/KxDump.h"
+#include "KxDebugOutput.h"
+#include "KxDump.h"
 #include "KxFoundation/KxPath.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "KxFoundation/KxConversion.h"
+#include "KxConversion.h"
 
+#include "KxUtf8Facet.h"
 #include "KxFoundation/KxRecursiveMutex.h"
-#include "KxFoundation/KxUtf8Facet.h"
 
 #include <cstring>
 #include <memory>

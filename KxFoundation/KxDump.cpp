@@ -1,9 +1,9 @@
-#include "KxFoundation/KxDump.h"
+#include "KxDump.h"
 
-#include "KxFoundation/KxMinidump.h"
+#include "KxMinidump.h"
+#include "KxTimeConversion.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxTime.h"
-#include "KxFoundation/KxTimeConversion.h"
 
 #include <boost/date_time/gregorian/greg_calendar.hpp>
 

@@ -1,7 +1,7 @@
 #ifndef KAVO_KXFAULTGUARD_H
 #define KAVO_KXFAULTGUARD_H
 
-#include "KxFoundation/KxDump.h"
+#include "KxDump.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "KxFoundation/KxFile.h"
 
-#include "KxFoundation/KxFileDescriptor.h"
+#include "KxFileDescriptor.h"
 
 #include <limits>
 

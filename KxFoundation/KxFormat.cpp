@@ -1,6 +1,6 @@
-#include "KxFoundation/KxFormat.h"
+#include "KxFormat.h"
 
-#include "KxFoundation/KxConversion.h"
+#include "KxConversion.h"
 #include "KxFoundation/KxRecursiveMutex.h"
 #include "KxFoundation/KxString.h"
 

@@ -1,5 +1,5 @@
+#include "KxFaultGuard.h"
 #include "KxFoundation/KxException.h"
-#include "KxFoundation/KxFaultGuard.h"
 #include "KxFoundation/KxObject.h"
 
 #include <boost/core/demangle.hpp>

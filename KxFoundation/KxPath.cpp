@@ -1,5 +1,7 @@
 #include "KxFoundation/KxPath.h"
 
+#include "KxDirectoryLevels.h"
+
 namespace Kavo {
 
 namespace {
@@ -66,7 +68,7 @@ std::vector<KxString> _kx_directory_levels(const KxString& path)
 bool createDirectories(const KxString& path)
 {
     for (const KxString& level : _kx_directory_levels(path))
-        if (!fileExists(level) && !_kx_create_directory(level))
+        if (!fileExists(level) && !createDirectory(level))
             return false;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "KxFoundation/KxRecursiveMutex.h"
 
-#include "KxFoundation/KxDump.h"
+#include "KxDump.h"
+#include "KxThreadId.h"
 #include "KxFoundation/KxString.h"
 
 namespace Kavo {

@@ -1,5 +1,5 @@
+#include "KxConversion.h"
 #include "KxFoundation/KxArchive.h"
-#include "KxFoundation/KxConversion.h"
 #include "KxFoundation/KxException.h"
 #include "KxFoundation/KxStream.h"
 #include "KxFoundation/KxString.h"
@@ -23,7 +23,7 @@ int32_t clampedToInt32(std::size_t value)
 
 void KxString::writeToStream(KxStream& stream)
 {
-    const std::string narrow = toNarrow(_kx_conversion_locale());
+    const std::string narrow = toNarrow();
     // A longer form would read back as a different, shorter text.
     if (narrow.size() > kLargestCount)
         throw KxRangeException(u"KxString::writeToStream()",
@@ -51,7 +51,7 @@ void KxString::writeToArchive(KxArchive& archive)
         treed->writeStringItem(2, this);
         return;
     }
-    const std::string narrow = toNarrow(_kx_conversion_locale());
+    const std::string narrow = toNarrow();
     const auto head = static_cast<uint32_t>(std::min<std::size_t>(narrow.size(), kLargestCount));
     archive.writeUInt16(1, static_cast<uint16_t>(head), KxString());
     if (head > 0)

@@ -1,8 +1,8 @@
 #include "KxFoundation/KxString.h"
 
-#include "KxFoundation/KxConversion.h"
+#include "KxConversion.h"
+#include "KxFormat.h"
 #include "KxFoundation/KxException.h"
-#include "KxFoundation/KxFormat.h"
 #include "KxFoundation/KxRecursiveMutex.h"
 
 #include <boost/lexical_cast.hpp>
@@ -72,6 +72,8 @@ void KxString::assignNarrow(const char* narrowText, const std::locale& locale)
         std::abort();
     }
 }
+
+std::string KxString::toNarrow() const { return toNarrow(_kx_conversion_locale()); }
 
 std::string KxString::toNarrow(const std::locale& locale) const
 {

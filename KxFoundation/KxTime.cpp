@@ -1,10 +1,10 @@
 #include "KxFoundation/KxTime.h"
 
+#include "KxFormat.h"
+#include "KxTimeConversion.h"
 #include "KxFoundation/KxArchive.h"
 #include "KxFoundation/KxAssert.h"
-#include "KxFoundation/KxFormat.h"
 #include "KxFoundation/KxStream.h"
-#include "KxFoundation/KxTimeConversion.h"
 
 #include <string>
 

@@ -102,7 +102,7 @@ bool Extraction::makeFolderFor(const KxString& name)
             m_log.appendFormat(u"make folder: [%@]\n", &folder);
         announced = true;
         const bool madeHere = end == units.size() || units[end] == u'\\';
-        if (!madeHere || Kavo::nameExists(level) || !Kavo::_kx_create_directory(level))
+        if (!madeHere || Kavo::nameExists(level) || !Kavo::createDirectory(level))
             return false;
     }
     return true;

@@ -1,4 +1,4 @@
-#include "KxFoundation/KxFaultGuard.h"
+#include "KxFaultGuard.h"
 
 #include <unwind.h>
 

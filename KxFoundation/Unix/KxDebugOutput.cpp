@@ -1,6 +1,5 @@
-#include "KxFoundation/KxDebugOutput.h"
+#include "KxDebugOutput.h"
 
-#include "KxFoundation/KxConversion.h"
 #include "KxFoundation/KxString.h"
 
 #include <cstdio>
@@ -9,7 +8,7 @@ namespace Kavo {
 
 void _kx_output_debug_line(const KxString& line)
 {
-    const std::string narrow = line.toNarrow(_kx_conversion_locale());
+    const std::string narrow = line.toNarrow();
     std::fwrite(narrow.data(), 1, narrow.size(), stderr);
     std::fflush(stderr);
 }

@@ -1,7 +1,7 @@
 #ifndef KAVO_UNIX_KXEXCEPTIONPOINTERS_H
 #define KAVO_UNIX_KXEXCEPTIONPOINTERS_H
 
-#include "KxFoundation/Unix/KxThreadStack.h"
+#include "Unix/KxThreadStack.h"
 
 #include <cstdint>
 #include <ucontext.h>

@@ -1,9 +1,9 @@
-#include "KxFoundation/KxFaultGuard.h"
+#include "KxFaultGuard.h"
 
+#include "Unix/KxExceptionPointers.h"
+#include "Unix/KxMinidumpContext.h"
+#include "Unix/KxThreadStack.h"
 #include "KxFoundation/KxObject.h"
-#include "KxFoundation/Unix/KxExceptionPointers.h"
-#include "KxFoundation/Unix/KxMinidumpContext.h"
-#include "KxFoundation/Unix/KxThreadStack.h"
 
 #include <setjmp.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "KxFoundation/KxFileDescriptor.h"
+#include "KxFileDescriptor.h"
 
 #include "KxFoundation/KxString.h"
 #include "KxFoundation/Unix/KxNativePath.h"
@@ -43,8 +43,8 @@ auto retryingInterrupted(Call call)
 // after extraction. The umask still applies.
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
 {
-    const std::string nativePath = _kx_native_path(path);
-    return retryingInterrupted([&] { return ::open(nativePath.c_str(), openFlags(mode), S_IRWXU); });
+    const std::string systemPath = nativePath(path);
+    return retryingInterrupted([&] { return ::open(systemPath.c_str(), openFlags(mode), S_IRWXU); });
 }
 
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)

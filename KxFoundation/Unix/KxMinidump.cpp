@@ -1,11 +1,11 @@
-#include "KxFoundation/KxMinidump.h"
+#include "KxMinidump.h"
 
-#include "KxFoundation/KxUtf8Facet.h"
-#include "KxFoundation/Unix/KxExceptionPointers.h"
-#include "KxFoundation/Unix/KxMinidumpContext.h"
-#include "KxFoundation/Unix/KxMinidumpFormat.h"
+#include "KxUtf8Facet.h"
+#include "Unix/KxExceptionPointers.h"
+#include "Unix/KxMinidumpContext.h"
+#include "Unix/KxMinidumpFormat.h"
+#include "Unix/KxThreadStack.h"
 #include "KxFoundation/Unix/KxNativePath.h"
-#include "KxFoundation/Unix/KxThreadStack.h"
 
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -442,7 +442,7 @@ bool _kx_minidump_available()
     return true;
 }
 
-std::string _kx_minidump_path(const KxString& path) { return _kx_native_path(path); }
+std::string _kx_minidump_path(const KxString& path) { return nativePath(path); }
 
 void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPointers)
 {

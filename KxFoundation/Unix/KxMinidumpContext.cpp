@@ -1,4 +1,4 @@
-#include "KxFoundation/Unix/KxMinidumpContext.h"
+#include "Unix/KxMinidumpContext.h"
 
 #include <cstring>
 

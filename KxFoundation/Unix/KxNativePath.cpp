@@ -1,6 +1,6 @@
 #include "KxFoundation/Unix/KxNativePath.h"
 
-#include "KxFoundation/KxConversion.h"
+#include "KxConversion.h"
 #include "KxFoundation/KxRecursiveMutex.h"
 #include "KxFoundation/KxString.h"
 
@@ -29,7 +29,7 @@ std::wstring codePoints(const KxString& text)
         if (isHighSurrogate(unit) && index + 1 < text.length() && isLowSurrogate(units[index + 1])) {
             points.push_back(wchar_t(0x10000 + ((unit - 0xD800) << 10) + (units[index + 1] - 0xDC00)));
             ++index;
-        } else if (unit == _kx_native_backslash) {
+        } else if (unit == kKxNativeBackslash) {
             points.push_back(L'\\');
         } else {
             points.push_back(wchar_t(unit));
@@ -46,7 +46,7 @@ std::u16string utf16Units(const std::wstring& points)
             units.push_back(char16_t(0xD800 + ((point - 0x10000) >> 10)));
             units.push_back(char16_t(0xDC00 + ((point - 0x10000) & 0x3FF)));
         } else if (point == L'\\') {
-            units.push_back(_kx_native_backslash);
+            units.push_back(kKxNativeBackslash);
         } else {
             units.push_back(char16_t(point));
         }
@@ -56,7 +56,7 @@ std::u16string utf16Units(const std::wstring& points)
 
 } // namespace
 
-std::string _kx_utf8_text(const KxString& text)
+std::string utf8Text(const KxString& text)
 {
     const std::wstring points = codePoints(text);
     std::string narrow(points.size() * 4, '\0');
@@ -75,15 +75,15 @@ std::string _kx_utf8_text(const KxString& text)
 }
 
 // Text that cannot be encoded gives the empty path, which names nothing.
-std::string _kx_native_path(const KxString& path)
+std::string nativePath(const KxString& path)
 {
     std::u16string units(path.c_str(), path.length());
     std::replace(units.begin(), units.end(), u'\\', u'/');
-    return _kx_utf8_text(KxString(units.c_str()));
+    return utf8Text(KxString(units.c_str()));
 }
 
 // A name that is not UTF-8 gives the empty text.
-KxString _kx_path_from_native(const std::string& path)
+KxString pathFromNative(const std::string& path)
 {
     std::wstring points(path.size(), L'\0');
     KxScopedLock lock(&_kx_conversion_mutex());

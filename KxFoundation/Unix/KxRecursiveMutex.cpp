@@ -1,5 +1,7 @@
 #include "KxFoundation/KxRecursiveMutex.h"
 
+#include "KxThreadId.h"
+
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>

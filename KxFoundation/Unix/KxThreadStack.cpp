@@ -1,4 +1,4 @@
-#include "KxFoundation/Unix/KxThreadStack.h"
+#include "Unix/KxThreadStack.h"
 
 #include <pthread.h>
 

@@ -1,4 +1,4 @@
-#include "KxFoundation/KxTimeConversion.h"
+#include "KxTimeConversion.h"
 
 #include <cwchar>
 

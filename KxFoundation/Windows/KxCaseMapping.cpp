@@ -1,4 +1,4 @@
-#include "KxFoundation/KxConversion.h"
+#include "KxConversion.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "KxFoundation/KxDebugOutput.h"
+#include "KxDebugOutput.h"
 
 #include "KxFoundation/KxString.h"
 

@@ -1,7 +1,7 @@
-#include "KxFoundation/KxFaultGuard.h"
+#include "KxFaultGuard.h"
 
+#include "Windows/KxExceptionPointers.h"
 #include "KxFoundation/KxObject.h"
-#include "KxFoundation/Windows/KxExceptionPointers.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "KxFoundation/KxFileDescriptor.h"
+#include "KxFileDescriptor.h"
 
 #include "KxFoundation/KxString.h"
 #include "KxFoundation/Windows/KxNativePath.h"
@@ -32,7 +32,7 @@ int openFlags(KxOpenMode mode)
 int32_t openWithoutReparsePoint(const KxString& path, KxOpenMode mode)
 {
     const bool creating = mode == KxOpenMode::CreateNew;
-    const HANDLE file = CreateFileW(_kx_native_path(path).c_str(),
+    const HANDLE file = CreateFileW(nativePath(path).c_str(),
                                     creating ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
                                     creating ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ, nullptr,
                                     creating ? CREATE_NEW : OPEN_EXISTING,
@@ -59,7 +59,7 @@ int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
     if (mode == KxOpenMode::CreateNew || mode == KxOpenMode::ReadHeld)
         return openWithoutReparsePoint(path, mode);
     int descriptor = -1;
-    if (_wsopen_s(&descriptor, _kx_native_path(path).c_str(), openFlags(mode), _SH_DENYNO,
+    if (_wsopen_s(&descriptor, nativePath(path).c_str(), openFlags(mode), _SH_DENYNO,
                   _S_IREAD | _S_IWRITE) != 0)
         return -1;
     return descriptor;

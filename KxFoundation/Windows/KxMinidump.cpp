@@ -1,7 +1,7 @@
-#include "KxFoundation/KxMinidump.h"
+#include "KxMinidump.h"
 
+#include "Windows/KxExceptionPointers.h"
 #include "KxFoundation/KxString.h"
-#include "KxFoundation/Windows/KxExceptionPointers.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@ namespace Kavo {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text is UTF-16 here");
 
-std::wstring _kx_native_path(const KxString& path)
+std::wstring nativePath(const KxString& path)
 {
     const auto* units = reinterpret_cast<const wchar_t*>(path.c_str());
     return std::wstring(units, units + path.length());

@@ -14,12 +14,12 @@ namespace Kavo {
 bool fileExists(const KxString& path)
 {
     struct _stat64 status;
-    return _wstat64(_kx_native_path(path).c_str(), &status) == 0;
+    return _wstat64(nativePath(path).c_str(), &status) == 0;
 }
 
 bool isRealDirectory(const KxString& path)
 {
-    const DWORD attributes = GetFileAttributesW(_kx_native_path(path).c_str());
+    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
@@ -27,20 +27,20 @@ bool isRealDirectory(const KxString& path)
 // The attributes of a reparse point are its own: the query does not follow it.
 bool nameExists(const KxString& path)
 {
-    return GetFileAttributesW(_kx_native_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(nativePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool replaceFile(const KxString& from, const KxString& to)
 {
-    return MoveFileExW(_kx_native_path(from).c_str(), _kx_native_path(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+    return MoveFileExW(nativePath(from).c_str(), nativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
            FALSE;
 }
 
-bool removeFile(const KxString& path) { return DeleteFileW(_kx_native_path(path).c_str()) != FALSE; }
+bool removeFile(const KxString& path) { return DeleteFileW(nativePath(path).c_str()) != FALSE; }
 
-bool _kx_create_directory(const KxString& path)
+bool createDirectory(const KxString& path)
 {
-    return CreateDirectoryW(_kx_native_path(path).c_str(), nullptr) != FALSE;
+    return CreateDirectoryW(nativePath(path).c_str(), nullptr) != FALSE;
 }
 
 // The longest path Windows reports; a longer one comes back cut to it.

@@ -1,5 +1,7 @@
 #include "KxFoundation/KxRecursiveMutex.h"
 
+#include "KxThreadId.h"
+
 #include <windows.h>
 
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "KxFoundation/KxFormat.h"
+#include "KxFormat.h"
 
 #include <cwchar>
 

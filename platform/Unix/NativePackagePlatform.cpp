@@ -60,7 +60,7 @@ std::optional<FoundFile> PosixPackagePlatform::findFile(const KxString& path)
 {
     struct stat status;
     if (!isRunningExecutable(path)) {
-        if (::stat(Kavo::_kx_native_path(path).c_str(), &status) != 0)
+        if (::stat(Kavo::nativePath(path).c_str(), &status) != 0)
             return std::nullopt;
         return FoundFile{path, uint64_t(status.st_size)};
     }
@@ -73,7 +73,7 @@ std::optional<FoundFile> PosixPackagePlatform::findFile(const KxString& path)
 std::unique_ptr<FileView> PosixPackagePlatform::viewFile(const KxString& path)
 {
     const KxString file = isRunningExecutable(path) ? KxString(kRunningImage) : path;
-    const OwnedDescriptor descriptor(::open(Kavo::_kx_native_path(file).c_str(), O_RDONLY | O_CLOEXEC));
+    const OwnedDescriptor descriptor(::open(Kavo::nativePath(file).c_str(), O_RDONLY | O_CLOEXEC));
     if (descriptor.get() == -1)
         return nullptr;
     std::vector<uint8_t> bytes(kHeaderViewBytes);
@@ -101,7 +101,7 @@ void PosixPackagePlatform::debugOutput(const KxString& text)
     const OwnedDescriptor trace(::open(traceFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
     if (trace.get() == -1)
         return;
-    const std::string line = Kavo::_kx_utf8_text(text);
+    const std::string line = Kavo::utf8Text(text);
     ssize_t ignored = ::write(trace.get(), line.data(), line.size());
     (void)ignored;
 }

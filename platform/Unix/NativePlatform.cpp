@@ -1,6 +1,5 @@
 #include "platform/NativePlatform.h"
 
-#include "KxFoundation/KxConversion.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/Unix/KxNativePath.h"
 #include "platform/ApplicationName.h"
@@ -21,20 +20,18 @@ using namespace Kavo;
 
 namespace {
 
-std::string narrow(const KxString& text) { return text.toNarrow(_kx_conversion_locale()); }
-
 // The program and its arguments, switches and paths, in their native form.
 std::vector<std::string> nativeArguments(const KxString& program, const std::vector<KxString>& arguments)
 {
-    std::vector<std::string> native{_kx_native_path(program)};
+    std::vector<std::string> native{nativePath(program)};
     for (const KxString& argument : arguments)
-        native.push_back(_kx_native_path(argument));
+        native.push_back(nativePath(argument));
     return native;
 }
 
 bool startProgram(const std::vector<std::string>& arguments, const KxString& folder)
 {
-    return spawnProgram(arguments, folder.length() != 0 ? _kx_native_path(folder) : std::string()).has_value();
+    return spawnProgram(arguments, folder.length() != 0 ? nativePath(folder) : std::string()).has_value();
 }
 
 } // namespace
@@ -84,12 +81,12 @@ std::unique_ptr<NamedMutex> NativePlatform::createNamedMutex(const KxString& nam
     const KxString folder = tempFolder();
     if (folder.length() == 0)
         return nullptr;
-    return lockInstanceFile(_kx_native_path(folder + name + u".lock"), alreadyExists);
+    return lockInstanceFile(nativePath(folder + name + u".lock"), alreadyExists);
 }
 
 void NativePlatform::setRegistryKey(const KxString& key, const KxString& profileName)
 {
-    m_state->profilePath = profileFilePath(narrow(key), narrow(profileName));
+    m_state->profilePath = profileFilePath(key.toNarrow(), profileName.toNarrow());
 }
 
 IconHandle NativePlatform::loadApplicationIcon() { return nullptr; }
@@ -99,14 +96,14 @@ int NativePlatform::runModalDialog(DialogClient& client) { return TerminalDialog
 void NativePlatform::messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind)
 {
     const std::string line =
-        _kx_utf8_text(caption) + ": " + messageBoxKindName(kind) + ": " + _kx_utf8_text(text) + "\n";
+        utf8Text(caption) + ": " + messageBoxKindName(kind) + ": " + utf8Text(text) + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
 }
 
 void NativePlatform::writeProfileInt(const KxString& section, const KxString& entry, int32_t value)
 {
-    Tessit::writeProfileInt(m_state->profilePath, narrow(section), narrow(entry), value);
+    Tessit::writeProfileInt(m_state->profilePath, section.toNarrow(), entry.toNarrow(), value);
 }
 
 // The shell's caches live in the Windows registry, which this system has not.
@@ -135,12 +132,12 @@ bool NativePlatform::shellOpen(const KxString& program, const std::vector<KxStri
 bool NativePlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
                                                 const KxString& folder, ProgramWindow)
 {
-    return startProgram({_kx_native_path(program), _kx_utf8_text(parameterLine)}, folder);
+    return startProgram({nativePath(program), utf8Text(parameterLine)}, folder);
 }
 
 KxString NativePlatform::systemToolPath(const KxString& toolName)
 {
-    return _kx_path_from_native(findOnPath(narrow(toolName)));
+    return pathFromNative(findOnPath(toolName.toNarrow()));
 }
 
 // Only the packer checks signatures here; the launcher stays free of a

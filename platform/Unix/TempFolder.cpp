@@ -78,7 +78,7 @@ KxString userTempFolder()
         return KxString();
     if (!makePrivateFolder(folder) || !isWritableFolder(folder))
         return KxString();
-    return Kavo::_kx_path_from_native(folder + "/");
+    return Kavo::pathFromNative(folder + "/");
 }
 
 } // namespace Tessit

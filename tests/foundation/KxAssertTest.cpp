@@ -1,8 +1,8 @@
 #include "KxDumpFiles.h"
 #include "KxTestPrinting.h"
 
+#include "KxDump.h"
 #include "KxFoundation/KxAssert.h"
-#include "KxFoundation/KxDump.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxTime.h"
 

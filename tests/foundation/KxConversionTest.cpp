@@ -1,6 +1,6 @@
 #include "KxTestPrinting.h"
 
-#include "KxFoundation/KxConversion.h"
+#include "KxConversion.h"
 #include "KxFoundation/KxString.h"
 
 #include <gtest/gtest.h>

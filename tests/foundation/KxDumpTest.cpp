@@ -2,7 +2,7 @@
 #include "KxMinidumpReader.h"
 #include "KxTestPrinting.h"
 
-#include "KxFoundation/KxDump.h"
+#include "KxDump.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxTime.h"
 
@@ -23,7 +23,7 @@ std::string stampOfNow()
     KxString stamp;
     stamp.format(u"%04d%02d%02d%02d%02d%02d", now.year(), now.month(), now.day(), now.hour(), now.minute(),
                  now.second());
-    return stamp.toNarrow(_kx_conversion_locale());
+    return stamp.toNarrow();
 }
 
 // Removes the dumps a test asked for, whatever the test's outcome.

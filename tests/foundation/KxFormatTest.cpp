@@ -1,7 +1,7 @@
 #include "KxTestPrinting.h"
 
+#include "KxFormat.h"
 #include "KxFoundation/KxException.h"
-#include "KxFoundation/KxFormat.h"
 #include "KxFoundation/KxString.h"
 
 #include <gtest/gtest.h>

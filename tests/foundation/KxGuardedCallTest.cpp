@@ -2,9 +2,9 @@
 #include "KxMinidumpReader.h"
 #include "KxTestPrinting.h"
 
-#include "KxFoundation/KxDump.h"
+#include "KxDump.h"
+#include "KxFaultGuard.h"
 #include "KxFoundation/KxException.h"
-#include "KxFoundation/KxFaultGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "KxTestFolder.h"
 #include "KxTestPrinting.h"
 
+#include "KxDirectoryLevels.h"
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
 

@@ -1,8 +1,9 @@
 #include "KxDumpFiles.h"
 #include "KxTestPrinting.h"
 
-#include "KxFoundation/KxConversion.h"
-#include "KxFoundation/KxDump.h"
+#include "KxConversion.h"
+#include "KxDump.h"
+#include "KxThreadId.h"
 #include "KxFoundation/KxRecursiveMutex.h"
 
 #include <gtest/gtest.h>

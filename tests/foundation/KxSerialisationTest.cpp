@@ -1,7 +1,6 @@
 #include "KxMemoryArchive.h"
 #include "KxTestPrinting.h"
 
-#include "KxFoundation/KxConversion.h"
 #include "KxFoundation/KxException.h"
 #include "KxFoundation/KxMemoryStream.h"
 
@@ -68,11 +67,11 @@ TEST(KxStringSerialisation, StreamRecordRefusesFormsBeyondItsCount)
         openStream(target);
         try {
             tooLong.writeToStream(target);
-            ADD_FAILURE() << "a form of " << tooLong.toNarrow(_kx_conversion_locale()).size() << " bytes was written";
+            ADD_FAILURE() << "a form of " << tooLong.toNarrow().size() << " bytes was written";
         } catch (const KxRangeException& exception) {
             EXPECT_EQ(exception.where, KxString(u"KxString::writeToStream()"));
             EXPECT_EQ(exception.range().upper, 65535);
-            EXPECT_EQ(exception.range().value, static_cast<int32_t>(tooLong.toNarrow(_kx_conversion_locale()).size()));
+            EXPECT_EQ(exception.range().value, static_cast<int32_t>(tooLong.toNarrow().size()));
         }
         EXPECT_EQ(target.length(), 0u);
     }

@@ -1,7 +1,6 @@
 #ifndef TESSIT_TESTS_KXDUMPFILES_H
 #define TESSIT_TESTS_KXDUMPFILES_H
 
-#include "KxFoundation/KxConversion.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxString.h"
 
@@ -16,8 +15,8 @@ namespace Kavo {
 // sorted; each is "<executable>.<safeName>.<YYYYMMDDhhmmss>_<n>.dmp".
 inline std::vector<std::filesystem::path> dumpFilesNamed(const KxString& safeName)
 {
-    const auto executable = std::filesystem::u8path(modulePath().toNarrow(_kx_conversion_locale()));
-    const std::string prefix = executable.filename().u8string() + "." + safeName.toNarrow(_kx_conversion_locale()) + ".";
+    const auto executable = std::filesystem::u8path(modulePath().toNarrow());
+    const std::string prefix = executable.filename().u8string() + "." + safeName.toNarrow() + ".";
     std::vector<std::filesystem::path> found;
     for (const auto& entry : std::filesystem::directory_iterator(executable.parent_path())) {
         const std::string name = entry.path().filename().u8string();

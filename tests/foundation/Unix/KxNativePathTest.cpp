@@ -13,20 +13,20 @@ using namespace Kavo;
 
 TEST(KxNativePath, BackslashesSeparateLevelsAndTextIsUtf8)
 {
-    EXPECT_EQ(_kx_native_path(u"/tmp/t\\docs\\a.txt"), "/tmp/t/docs/a.txt");
-    EXPECT_EQ(_kx_native_path(u"\u00FC\U0001F600"), "\xC3\xBC\xF0\x9F\x98\x80");
-    EXPECT_EQ(_kx_path_from_native("\xC3\xBC\xF0\x9F\x98\x80"), KxString(u"\u00FC\U0001F600"));
-    EXPECT_EQ(_kx_path_from_native("\xFF"), KxString());
+    EXPECT_EQ(nativePath(u"/tmp/t\\docs\\a.txt"), "/tmp/t/docs/a.txt");
+    EXPECT_EQ(nativePath(u"\u00FC\U0001F600"), "\xC3\xBC\xF0\x9F\x98\x80");
+    EXPECT_EQ(pathFromNative("\xC3\xBC\xF0\x9F\x98\x80"), KxString(u"\u00FC\U0001F600"));
+    EXPECT_EQ(pathFromNative("\xFF"), KxString());
 }
 
 // A folder the system names with a '\' stays that folder when a packaged
 // name is joined to it: only the name's '\' separate levels.
 TEST(KxNativePath, TheSystemsOwnBackslashesAreKept)
 {
-    const KxString folder = _kx_path_from_native("/tmp/a\\b/");
+    const KxString folder = pathFromNative("/tmp/a\\b/");
     EXPECT_EQ(lastPathComponent(folder), KxString(u"a\uF05Cb"));
-    EXPECT_EQ(_kx_native_path(folder + u"docs\\x.txt"), "/tmp/a\\b/docs/x.txt");
-    EXPECT_EQ(_kx_utf8_text(folder), "/tmp/a\\b/");
+    EXPECT_EQ(nativePath(folder + u"docs\\x.txt"), "/tmp/a\\b/docs/x.txt");
+    EXPECT_EQ(utf8Text(folder), "/tmp/a\\b/");
 }
 
 // Packaged programs are started after extraction, so their owner may run them.

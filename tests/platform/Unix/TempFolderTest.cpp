@@ -56,7 +56,7 @@ TEST(TempFolder, IsAbsoluteWhateverTmpdirSays)
         std::string folder;
         {
             InFolderWithTmpdir context(root.path(), value);
-            folder = Kavo::_kx_native_path(userTempFolder());
+            folder = Kavo::nativePath(userTempFolder());
         }
         EXPECT_EQ(folder, expected);
         EXPECT_TRUE(fs::is_directory(expected));

@@ -42,6 +42,8 @@ public:
     KxString substring(uint32_t start, uint32_t count) const;
 
     int32_t toInt32() const;
+    // The text as UTF-8, through the process-wide conversion locale.
+    std::string toNarrow() const;
     std::string toNarrow(const std::locale& locale) const;
     void assignNarrow(const char* narrowText, const std::locale& locale);
     void resize(uint32_t newLength);

@@ -3,8 +3,6 @@
 
 #include "KxFoundation/KxString.h"
 
-#include <vector>
-
 namespace Kavo {
 
 // Path helpers. The string functions take '/' and '\' alike as separators;
@@ -48,14 +46,9 @@ bool removeFile(const KxString& path);
 // The full path of the running executable.
 KxString modulePath();
 
-// The prefixes createDirectories looks at, in order, the whole path last:
-// one per '\' that closes a level (not the first character, not after ':'
-// or another '\'), after one trailing '\' is dropped.
-std::vector<KxString> _kx_directory_levels(const KxString& path);
-
 // Creates one folder whose parent exists, for its owner alone where the
 // system has owners.
-bool _kx_create_directory(const KxString& path);
+bool createDirectory(const KxString& path);
 
 } // namespace Kavo
 

@@ -8,7 +8,7 @@ namespace Kavo {
 class KxString;
 
 // A path as the wide C runtime and Win32 calls take it: the text unchanged.
-std::wstring _kx_native_path(const KxString& path);
+std::wstring nativePath(const KxString& path);
 
 } // namespace Kavo
 

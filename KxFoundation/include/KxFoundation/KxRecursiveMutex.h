@@ -60,9 +60,6 @@ private:
     KxMutexLockable* m_lockable;
 };
 
-// The platform's identifier of the calling thread.
-uint32_t _kx_current_thread_id();
-
 } // namespace Kavo
 
 #endif
