@@ -1,6 +1,6 @@
 #include "app/Tessit.h"
 
-#include "app/TessitDlg.h"
+#include "TessitDlg.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "app/TessitDlg.h"
+#include "TessitDlg.h"
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"

@@ -4,8 +4,8 @@
 //
 // Input: arguments separated by line feeds; a byte stands for the unit of
 // the same value, except 0xFF, which takes the unit from the next two bytes.
+#include "WindowsCommandLine.h"
 #include "app/Tessit.h"
-#include "platform/WindowsCommandLine.h"
 
 #include <cstdint>
 #include <cstdio>

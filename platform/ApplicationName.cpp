@@ -1,4 +1,4 @@
-#include "platform/ApplicationName.h"
+#include "ApplicationName.h"
 
 #include "KxFoundation/KxPath.h"
 

@@ -1,4 +1,4 @@
-#include "platform/WindowsCommandLine.h"
+#include "WindowsCommandLine.h"
 
 #include <string>
 

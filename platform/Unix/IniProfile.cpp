@@ -1,6 +1,6 @@
-#include "platform/Unix/IniProfile.h"
+#include "Unix/IniProfile.h"
 
-#include "platform/Unix/IniText.h"
+#include "Unix/IniText.h"
 
 #include <fcntl.h>
 #include <pwd.h>

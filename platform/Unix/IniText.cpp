@@ -1,4 +1,4 @@
-#include "platform/Unix/IniText.h"
+#include "Unix/IniText.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,7 +1,7 @@
 #include "platform/NativePackagePlatform.h"
 
+#include "Unix/OwnedDescriptor.h"
 #include "KxFoundation/Unix/KxNativePath.h"
-#include "platform/Unix/OwnedDescriptor.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,15 +1,15 @@
 #include "platform/NativePlatform.h"
 
+#include "ApplicationName.h"
+#include "TempFolder.h"
+#include "Unix/IniProfile.h"
+#include "Unix/PosixInstanceLock.h"
+#include "Unix/PosixProcess.h"
+#include "Unix/TerminalDialog.h"
+#include "WindowsCommandLine.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/Unix/KxNativePath.h"
-#include "platform/ApplicationName.h"
 #include "platform/NativePackagePlatform.h"
-#include "platform/TempFolder.h"
-#include "platform/Unix/IniProfile.h"
-#include "platform/Unix/PosixInstanceLock.h"
-#include "platform/Unix/PosixProcess.h"
-#include "platform/Unix/TerminalDialog.h"
-#include "platform/WindowsCommandLine.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/Unix/PosixInstanceLock.h"
+#include "Unix/PosixInstanceLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "platform/Unix/PosixProcess.h"
+#include "Unix/PosixProcess.h"
 
 #include <spawn.h>
 #include <sys/stat.h>

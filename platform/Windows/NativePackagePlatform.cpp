@@ -1,7 +1,7 @@
 #include "platform/NativePackagePlatform.h"
 
+#include "Windows/Win32Text.h"
 #include "KxFoundation/KxPath.h"
-#include "platform/Windows/Win32Text.h"
 
 #include <windows.h>
 

@@ -1,15 +1,15 @@
 #include "platform/NativePlatform.h"
 
+#include "ApplicationName.h"
+#include "TempFolder.h"
+#include "Windows/Win32Dialog.h"
+#include "Windows/Win32Registry.h"
+#include "Windows/Win32Text.h"
+#include "WindowsCommandLine.h"
 #include "KxFoundation/KxPath.h"
-#include "platform/ApplicationName.h"
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"
-#include "platform/TempFolder.h"
-#include "platform/Windows/Win32Dialog.h"
-#include "platform/Windows/Win32Registry.h"
 #include "platform/Windows/Win32Resources.h"
-#include "platform/Windows/Win32Text.h"
-#include "platform/WindowsCommandLine.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "platform/TempFolder.h"
+#include "TempFolder.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "platform/Windows/Win32Dialog.h"
+#include "Windows/Win32Dialog.h"
 
-#include "platform/Windows/Win32Text.h"
+#include "Windows/Win32Text.h"
 
 namespace Tessit {
 

@@ -1,6 +1,6 @@
-#include "platform/Windows/Win32Registry.h"
+#include "Windows/Win32Registry.h"
 
-#include "platform/Windows/Win32Text.h"
+#include "Windows/Win32Text.h"
 
 #include <windows.h>
 

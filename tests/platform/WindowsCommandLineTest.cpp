@@ -1,6 +1,6 @@
 #include "KxTestPrinting.h"
 
-#include "platform/WindowsCommandLine.h"
+#include "WindowsCommandLine.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 #include "KxTestPrinting.h"
 #include "PackageTestSupport.h"
 
-#include "tools/tessit-pack/EntrySources.h"
-#include "tools/tessit-pack/Inspection.h"
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/PackageWriter.h"
+#include "EntrySources.h"
+#include "Inspection.h"
+#include "PackageWriter.h"
+#include "PackError.h"
 
 #include <gtest/gtest.h>
 

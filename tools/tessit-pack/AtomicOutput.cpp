@@ -1,8 +1,8 @@
-#include "tools/tessit-pack/AtomicOutput.h"
+#include "AtomicOutput.h"
 
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/PathText.h"
-#include "tools/tessit-pack/Runnable.h"
+#include "PackError.h"
+#include "PathText.h"
+#include "Runnable.h"
 
 #include <random>
 #include <string>

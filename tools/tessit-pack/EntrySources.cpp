@@ -1,8 +1,8 @@
-#include "tools/tessit-pack/EntrySources.h"
+#include "EntrySources.h"
 
+#include "PackError.h"
+#include "PathText.h"
 #include "package/PackageFormat.h"
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/PathText.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,9 @@
 #ifndef TESSIT_TOOLS_INPUTFILE_H
 #define TESSIT_TOOLS_INPUTFILE_H
 
+#include "PackError.h"
+#include "PathText.h"
 #include "KxFoundation/KxFile.h"
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/PathText.h"
 
 #include <filesystem>
 

@@ -1,12 +1,12 @@
-#include "tools/tessit-pack/Inspection.h"
+#include "Inspection.h"
 
+#include "PackError.h"
+#include "PathText.h"
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
 #include "package/SignatureDigest.h"
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/PathText.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
-#include "tools/tessit-pack/LauncherImage.h"
+#include "LauncherImage.h"
 
+#include "InputFile.h"
+#include "LocatePackage.h"
+#include "PackError.h"
 #include "KxFoundation/KxFile.h"
 #include "package/PeImage.h"
-#include "tools/tessit-pack/InputFile.h"
-#include "tools/tessit-pack/LocatePackage.h"
-#include "tools/tessit-pack/PackError.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "tools/tessit-pack/LocatePackage.h"
+#include "LocatePackage.h"
 
+#include "PathText.h"
 #include "KxFoundation/KxFile.h"
 #include "platform/NativePackagePlatform.h"
-#include "tools/tessit-pack/PathText.h"
 
 namespace Tessit {
 

@@ -1,7 +1,7 @@
 #ifndef TESSIT_TOOLS_PACKERROR_H
 #define TESSIT_TOOLS_PACKERROR_H
 
-#include "tools/tessit-pack/PathText.h"
+#include "PathText.h"
 
 #include <filesystem>
 #include <stdexcept>

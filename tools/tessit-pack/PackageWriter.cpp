@@ -1,12 +1,12 @@
-#include "tools/tessit-pack/PackageWriter.h"
+#include "PackageWriter.h"
 
+#include "AtomicOutput.h"
+#include "InputFile.h"
+#include "LocatePackage.h"
+#include "PackError.h"
+#include "Progress.h"
 #include "KxFoundation/KxFile.h"
 #include "package/PackageCodec.h"
-#include "tools/tessit-pack/AtomicOutput.h"
-#include "tools/tessit-pack/InputFile.h"
-#include "tools/tessit-pack/LocatePackage.h"
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/Progress.h"
 
 #include <algorithm>
 #include <functional>

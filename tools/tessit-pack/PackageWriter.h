@@ -1,9 +1,9 @@
 #ifndef TESSIT_TOOLS_PACKAGEWRITER_H
 #define TESSIT_TOOLS_PACKAGEWRITER_H
 
+#include "EntrySources.h"
+#include "LauncherImage.h"
 #include "package/Package.h"
-#include "tools/tessit-pack/EntrySources.h"
-#include "tools/tessit-pack/LauncherImage.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "tools/tessit-pack/Progress.h"
+#include "Progress.h"
 
-#include "tools/tessit-pack/Console.h"
+#include "Console.h"
 
 #include <cstdio>
 #include <string>

@@ -1,9 +1,9 @@
-#include "tools/tessit-pack/Console.h"
-#include "tools/tessit-pack/EntrySources.h"
-#include "tools/tessit-pack/Inspection.h"
-#include "tools/tessit-pack/PackError.h"
-#include "tools/tessit-pack/PackageWriter.h"
-#include "tools/tessit-pack/PathText.h"
+#include "Console.h"
+#include "EntrySources.h"
+#include "Inspection.h"
+#include "PackageWriter.h"
+#include "PackError.h"
+#include "PathText.h"
 
 #include <CLI/CLI.hpp>
 

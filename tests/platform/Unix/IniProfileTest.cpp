@@ -1,6 +1,6 @@
 #include "KxTestFolder.h"
 
-#include "platform/Unix/IniProfile.h"
+#include "Unix/IniProfile.h"
 
 #include <gtest/gtest.h>
 

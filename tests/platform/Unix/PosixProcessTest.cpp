@@ -1,7 +1,7 @@
 #include "KxTestFolder.h"
 
-#include "platform/Unix/PosixInstanceLock.h"
-#include "platform/Unix/PosixProcess.h"
+#include "Unix/PosixInstanceLock.h"
+#include "Unix/PosixProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "KxTestFolder.h"
 
+#include "TempFolder.h"
 #include "KxFoundation/Unix/KxNativePath.h"
-#include "platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 

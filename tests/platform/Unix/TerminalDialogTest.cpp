@@ -1,4 +1,4 @@
-#include "platform/Unix/TerminalDialog.h"
+#include "Unix/TerminalDialog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "KxTestFolder.h"
 
-#include "platform/TempFolder.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 

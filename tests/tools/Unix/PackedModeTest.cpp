@@ -1,8 +1,8 @@
 #include "KxTestFolder.h"
 #include "PackageFixture.h"
 
-#include "tools/tessit-pack/EntrySources.h"
-#include "tools/tessit-pack/PackageWriter.h"
+#include "EntrySources.h"
+#include "PackageWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/tessit-pack/Console.h"
+#include "Console.h"
 
 #include <unistd.h>
 

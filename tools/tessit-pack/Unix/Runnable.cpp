@@ -1,4 +1,4 @@
-#include "tools/tessit-pack/Runnable.h"
+#include "Runnable.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
-#include "tools/tessit-pack/Console.h"
+#include "Console.h"
 
-#include "tools/tessit-pack/PathText.h"
+#include "PathText.h"
 
 #include <windows.h>
 

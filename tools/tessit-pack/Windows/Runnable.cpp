@@ -1,4 +1,4 @@
-#include "tools/tessit-pack/Runnable.h"
+#include "Runnable.h"
 
 namespace Tessit {
 
