@@ -2,6 +2,7 @@
 
 #include "KxFileDescriptor.h"
 
+#include <cstdio>
 #include <limits>
 
 namespace Kavo {
@@ -14,6 +15,16 @@ int32_t clampedCount(uint32_t count)
 {
     constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(count > kLargest ? kLargest : count);
+}
+
+int runtimeOrigin(KxSeekOrigin origin)
+{
+    switch (origin) {
+    case KxSeekOrigin::Start: return SEEK_SET;
+    case KxSeekOrigin::Current: return SEEK_CUR;
+    case KxSeekOrigin::End: return SEEK_END;
+    }
+    return SEEK_SET;
 }
 
 } // namespace
@@ -63,9 +74,9 @@ int32_t KxFile::write(const void* data, uint32_t count)
     return _kx_descriptor_write(descriptor, data, clampedCount(count));
 }
 
-bool KxFile::seek(int64_t offset, int origin)
+bool KxFile::seek(int64_t offset, KxSeekOrigin origin)
 {
-    return isOpen() && _kx_descriptor_seek(descriptor, offset, origin) != -1;
+    return isOpen() && _kx_descriptor_seek(descriptor, offset, runtimeOrigin(origin)) != -1;
 }
 
 int32_t KxFile::flush()

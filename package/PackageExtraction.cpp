@@ -11,10 +11,10 @@
 namespace Tessit {
 
 using Kavo::KxFile;
+using Kavo::KxSeekOrigin;
 
 namespace {
 
-constexpr int kFromCurrent = 1;
 constexpr int kPartNameAttempts = 16;
 
 bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
@@ -37,7 +37,7 @@ private:
     bool createPart(const KxString& target, KxFile& part, KxString& partPath);
     bool writeEntry(KxFile& output, int32_t size);
     bool matchesPackage(KxFile& held, int32_t size);
-    void passOver(int64_t count) { m_package.seek(count, kFromCurrent); }
+    void passOver(int64_t count) { m_package.seek(count, KxSeekOrigin::Current); }
 
     KxFile& m_package;
     const KxString& m_targetFolder;
@@ -192,7 +192,7 @@ bool readAll(KxFile& file, uint8_t* buffer, uint32_t count)
 // entry in the package, which is left at the next entry again.
 bool Extraction::matchesPackage(KxFile& held, int32_t size)
 {
-    if (!m_package.seek(-int64_t(size), kFromCurrent))
+    if (!m_package.seek(-int64_t(size), KxSeekOrigin::Current))
         return false;
     m_heldBuffer.resize(COPY_CHUNK_SIZE);
     int64_t unchecked = size;

@@ -10,11 +10,9 @@
 namespace Tessit {
 
 using Kavo::KxFile;
+using Kavo::KxSeekOrigin;
 
 namespace {
-
-constexpr int kFromStart = 0;
-constexpr int kFromEnd = 2;
 
 bool readExactly(KxFile& file, void* buffer, uint32_t count) { return file.read(buffer, count) == int32_t(count); }
 
@@ -95,7 +93,7 @@ OpenResult Locator::open()
 
     uint32_t magic = 0;
     const int64_t footerFromEnd = int64_t(kFooterBytes) + location.padding + location.certificateSize;
-    if (!m_file.seek(-footerFromEnd, kFromEnd) || !readValue(m_file, magic) || magic != PACKAGE_MAGIC) {
+    if (!m_file.seek(-footerFromEnd, KxSeekOrigin::End) || !readValue(m_file, magic) || magic != PACKAGE_MAGIC) {
         closePackageFile();
         return fail(OpenProblem::NoFooter, u"[1]Can not open %@ file!!!");
     }
@@ -113,7 +111,7 @@ OpenResult Locator::open()
 
     uint32_t oemId = 0;
     uint32_t count = 0;
-    if (!m_file.seek(location.headerOffset, kFromStart) || !readValue(m_file, oemId))
+    if (!m_file.seek(location.headerOffset, KxSeekOrigin::Start) || !readValue(m_file, oemId))
         return refuse();
     m_header.oemId = int32_t(oemId);
     m_log.appendFormat(u"OEM : %d\n", m_header.oemId);
@@ -162,7 +160,7 @@ void Locator::findFooterBeforeTable()
 {
     std::array<uint8_t, kPaddingWindowBytes> window{};
     const int64_t windowFromEnd = int64_t(kPaddingWindowBytes) + m_result.location.certificateSize;
-    if (!m_file.seek(-windowFromEnd, kFromEnd) || !readExactly(m_file, window.data(), kPaddingWindowBytes))
+    if (!m_file.seek(-windowFromEnd, KxSeekOrigin::End) || !readExactly(m_file, window.data(), kPaddingWindowBytes))
         return;
     const int32_t largestPadding = m_result.location.certificateSize != 0 ? kMaxPadding : 0;
     for (int32_t padding = largestPadding; padding >= 0; --padding) {

@@ -11,10 +11,9 @@
 namespace Tessit {
 
 using Kavo::KxFile;
+using Kavo::KxSeekOrigin;
 
 namespace {
-
-constexpr int kFromStart = 0;
 
 // WIN_CERTIFICATE: length, revision and type, then the signature itself.
 constexpr uint32_t kCertificateHeaderBytes = 8;
@@ -85,7 +84,8 @@ private:
             return std::nullopt;
         }
         std::vector<uint8_t> table(tableSize);
-        if (!m_file.seek(m_location.certificateOffset, kFromStart) || !readExactly(m_file, table.data(), tableSize)) {
+        if (!m_file.seek(m_location.certificateOffset, KxSeekOrigin::Start) ||
+            !readExactly(m_file, table.data(), tableSize)) {
             fail(SignatureProblem::Unreadable);
             return std::nullopt;
         }
@@ -105,7 +105,7 @@ private:
     bool hashFile(DigestHasher& hasher)
     {
         std::vector<uint8_t> block(COPY_CHUNK_SIZE);
-        if (!m_file.seek(0, kFromStart)) {
+        if (!m_file.seek(0, KxSeekOrigin::Start)) {
             fail(SignatureProblem::Unreadable);
             return false;
         }
@@ -157,7 +157,8 @@ SignatureCheck CheckSignatureDigest(SignatureCrypto* crypto, KxFile& packageFile
         check.problem = SignatureProblem::NoCryptography;
     else
         check = DigestCheck(*crypto, packageFile, location).run();
-    if (!packageFile.seek(int64_t(location.headerOffset + headerBytes(header.count)), kFromStart) && check.holds())
+    const int64_t dataArea = int64_t(location.headerOffset + headerBytes(header.count));
+    if (!packageFile.seek(dataArea, KxSeekOrigin::Start) && check.holds())
         check.problem = SignatureProblem::Unreadable;
     return check;
 }

@@ -42,7 +42,7 @@ TEST(KxFile, ReadsStopAtTheEndOfTheFile)
     EXPECT_EQ(file.read(buffer.data(), 64), 36);
     EXPECT_EQ(buffer[35], 99);
     EXPECT_EQ(file.read(buffer.data(), 64), 0);
-    ASSERT_TRUE(file.seek(500, 0));
+    ASSERT_TRUE(file.seek(500, KxSeekOrigin::Start));
     EXPECT_EQ(file.read(buffer.data(), 64), 0);
 }
 
@@ -53,19 +53,20 @@ TEST(KxFile, SeeksFromEachOriginAndAFailedSeekKeepsThePosition)
     KxFile file;
     ASSERT_TRUE(file.open(folder.text(u"data"), false));
 
-    struct Case { int64_t offset; int origin; bool succeeds; int byteThere; };
+    constexpr KxSeekOrigin kStart = KxSeekOrigin::Start, kCurrent = KxSeekOrigin::Current, kEnd = KxSeekOrigin::End;
+    struct Case { int64_t offset; KxSeekOrigin origin; bool succeeds; int byteThere; };
     // Each step starts where the one before left the position (one byte
     // past where it seeked, as reading the byte there moves on).
-    for (const Case& c : std::vector<Case>{{-16, 2, true, 84},
-                                           {-200, 2, false, 85},
-                                           {10, 0, true, 10},
-                                           {5, 1, true, 16},
-                                           {-17, 1, true, 0},
-                                           {-100, 1, false, 1},
-                                           {0, 2, true, -1},
-                                           {-1, 0, false, -1}}) {
-        EXPECT_EQ(file.seek(c.offset, c.origin), c.succeeds) << c.offset << " from origin " << c.origin;
-        EXPECT_EQ(nextByte(file), c.byteThere) << c.offset << " from origin " << c.origin;
+    for (const Case& c : std::vector<Case>{{-16, kEnd, true, 84},
+                                           {-200, kEnd, false, 85},
+                                           {10, kStart, true, 10},
+                                           {5, kCurrent, true, 16},
+                                           {-17, kCurrent, true, 0},
+                                           {-100, kCurrent, false, 1},
+                                           {0, kEnd, true, -1},
+                                           {-1, kStart, false, -1}}) {
+        EXPECT_EQ(file.seek(c.offset, c.origin), c.succeeds) << c.offset << " from origin " << int(c.origin);
+        EXPECT_EQ(nextByte(file), c.byteThere) << c.offset << " from origin " << int(c.origin);
     }
 }
 
@@ -76,16 +77,16 @@ TEST(KxFile, OffsetsBeyondFourGibibytesAreHonoured)
     {
         KxFile file;
         ASSERT_TRUE(file.create(folder.text(u"sparse")));
-        ASSERT_TRUE(file.seek(kFar, 0));
+        ASSERT_TRUE(file.seek(kFar, KxSeekOrigin::Start));
         ASSERT_EQ(file.write("X", 1), 1);
     }
     EXPECT_EQ(std::filesystem::file_size(folder.at(u"sparse")), uint64_t(kFar + 1));
 
     KxFile file;
     ASSERT_TRUE(file.open(folder.text(u"sparse"), false));
-    ASSERT_TRUE(file.seek(-1, 2));
+    ASSERT_TRUE(file.seek(-1, KxSeekOrigin::End));
     EXPECT_EQ(nextByte(file), 'X');
-    ASSERT_TRUE(file.seek(kFar - 1, 0));
+    ASSERT_TRUE(file.seek(kFar - 1, KxSeekOrigin::Start));
     EXPECT_EQ(nextByte(file), 0);
     EXPECT_EQ(nextByte(file), 'X');
 }
@@ -115,7 +116,7 @@ TEST(KxFile, StartingWritebackKeepsTheContentAndThePosition)
     ASSERT_EQ(file.write("def", 3), 3);
     EXPECT_EQ(file.startWriteback(), 0);
     EXPECT_EQ(file.flush(), 0);
-    ASSERT_TRUE(file.seek(2, 0));
+    ASSERT_TRUE(file.seek(2, KxSeekOrigin::Start));
     EXPECT_EQ(nextByte(file), 'c');
     file.close();
     EXPECT_EQ(folder.readFile(u"data"), "abcdef");
@@ -138,7 +139,7 @@ TEST(KxFile, ReadWriteOpenKeepsTheContentAndWritesInPlace)
     folder.writeFile(u"data", "abcdef");
     KxFile file;
     ASSERT_TRUE(file.open(folder.text(u"data"), true));
-    ASSERT_TRUE(file.seek(2, 0));
+    ASSERT_TRUE(file.seek(2, KxSeekOrigin::Start));
     EXPECT_EQ(file.write("XY", 2), 2);
     file.close();
     EXPECT_EQ(folder.readFile(u"data"), "abXYef");
@@ -184,7 +185,7 @@ TEST(KxFile, AClosedFileRefusesEveryOperation)
         EXPECT_FALSE(file->isOpen());
         EXPECT_EQ(file->read(buffer, 3), -1);
         EXPECT_EQ(file->write("xyz", 3), -1);
-        EXPECT_FALSE(file->seek(0, 0));
+        EXPECT_FALSE(file->seek(0, KxSeekOrigin::Start));
         EXPECT_EQ(file->flush(), -1);
         EXPECT_EQ(file->startWriteback(), -1);
     }

@@ -245,7 +245,7 @@ TEST(PackageExtraction, HoldsTheProgramsItWrites)
     ASSERT_EQ(report.heldPrograms.size(), 2u);
     for (const auto& held : report.heldPrograms) {
         EXPECT_TRUE(held->isOpen());
-        EXPECT_TRUE(held->seek(0, 0));
+        EXPECT_TRUE(held->seek(0, Kavo::KxSeekOrigin::Start));
         EXPECT_EQ(held->write("x", 1), -1) << "held for reading only";
     }
     EXPECT_EQ(run.extracted(u"lib/grid.ocx"), patterned(3000, 'g'));

@@ -9,6 +9,9 @@ namespace Kavo {
 
 class KxString;
 
+// Where a seek's offset counts from.
+enum class KxSeekOrigin { Start, Current, End };
+
 // One open file over a C runtime descriptor: binary, unbuffered, shared with
 // other openers, positioned with 64-bit offsets. Failures show only in the
 // results; the runtime's errno is left as the failing call set it.
@@ -34,9 +37,8 @@ public:
     // Bytes transferred (fewer at the end of the file), or -1.
     int32_t read(void* buffer, uint32_t count);
     int32_t write(const void* data, uint32_t count);
-    // Origin 0 = start, 1 = current position, 2 = end; a failed seek leaves
-    // the position where it was.
-    bool seek(int64_t offset, int origin);
+    // A failed seek leaves the position where it was.
+    bool seek(int64_t offset, KxSeekOrigin origin);
     // Forces what was written through to the storage device: 0, or -1.
     int32_t flush();
     // Starts writing what was written so far to the storage device without
