@@ -8,7 +8,7 @@ namespace Kavo {
 
 void _kx_output_debug_line(const KxString& line)
 {
-    OutputDebugStringW(reinterpret_cast<const wchar_t*>(line.c_str()));
+    OutputDebugStringW(wideUnits(line));
 }
 
 } // namespace Kavo

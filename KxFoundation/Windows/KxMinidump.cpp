@@ -58,7 +58,7 @@ bool _kx_minidump_available() { return debugHelp().writeDump() != nullptr; }
 
 std::string _kx_minidump_path(const KxString& path)
 {
-    const auto* wide = reinterpret_cast<const wchar_t*>(path.c_str());
+    const wchar_t* wide = wideUnits(path);
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
     std::string narrow(std::size_t(bytes > 0 ? bytes : 1), '\0');
     if (bytes > 0)

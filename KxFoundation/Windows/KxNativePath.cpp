@@ -8,7 +8,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text is UTF-16 here");
 
 std::wstring nativePath(const KxString& path)
 {
-    const auto* units = reinterpret_cast<const wchar_t*>(path.c_str());
+    const wchar_t* units = wideUnits(path);
     return std::wstring(units, units + path.length());
 }
 

@@ -1,5 +1,7 @@
 #include "KxTimeConversion.h"
 
+#include "KxFoundation/KxString.h"
+
 #include <cwchar>
 #include <string>
 #include <time.h>
@@ -15,14 +17,14 @@ std::u16string wcsftimeConversion(const wchar_t* conversion, const std::tm& fiel
     wchar_t buffer[kBufferUnits];
     if (std::wcsftime(buffer, kBufferUnits, conversion, &fields) == 0)
         return {};
-    return std::u16string(reinterpret_cast<const char16_t*>(buffer));
+    return std::u16string(utf16Units(buffer));
 }
 
 std::u16string number(const wchar_t* format, long value)
 {
     wchar_t buffer[16];
     std::swprintf(buffer, 16, format, value);
-    return std::u16string(reinterpret_cast<const char16_t*>(buffer));
+    return std::u16string(utf16Units(buffer));
 }
 
 // Weekday (0 Sunday) of 31 December of the year.
@@ -98,7 +100,7 @@ std::u16string _kx_format_time_conversion(const std::u16string& conversion, cons
             return number(L"%02ld", isoWeekNumber);
         return conversion.back() == u'G' ? number(L"%ld", isoYear) : number(L"%02ld", isoYear % 100);
     default:
-        return wcsftimeConversion(reinterpret_cast<const wchar_t*>(conversion.c_str()), fields);
+        return wcsftimeConversion(wideUnits(conversion.c_str()), fields);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "KxFormat.h"
 
+#include "KxFoundation/KxString.h"
+
 #include <cwchar>
 
 namespace Kavo {
@@ -12,9 +14,9 @@ namespace {
 template <typename Value>
 void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_t* directive, Value value)
 {
-    auto* target = reinterpret_cast<wchar_t*>(output);
+    wchar_t* target = wideUnits(output);
     target[0] = L'\0';
-    __mingw_snwprintf(target, capacity, reinterpret_cast<const wchar_t*>(directive), value);
+    __mingw_snwprintf(target, capacity, wideUnits(directive), value);
     target[capacity - 1] = L'\0';
 }
 
@@ -37,7 +39,7 @@ void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t
 
 void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, const char16_t* text)
 {
-    formatThroughCRuntime(output, capacity, directive, reinterpret_cast<const wchar_t*>(text));
+    formatThroughCRuntime(output, capacity, directive, wideUnits(text));
 }
 
 } // namespace Kavo

@@ -1,6 +1,5 @@
 #include "platform/NativePackagePlatform.h"
 
-#include "Windows/Win32Text.h"
 #include "KxFoundation/KxPath.h"
 
 #include <windows.h>
@@ -68,7 +67,7 @@ private:
 std::optional<FoundFile> Win32PackagePlatform::findFile(const KxString& path)
 {
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(wide(path), &found);
+    const HANDLE search = FindFirstFileW(wideUnits(path), &found);
     if (search == INVALID_HANDLE_VALUE)
         return std::nullopt;
     FindClose(search);
@@ -87,7 +86,7 @@ std::optional<FoundFile> Win32PackagePlatform::findFile(const KxString& path)
 // treats the file as having no certificate table.
 std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
 {
-    const Handle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const Handle file(CreateFileW(wideUnits(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.isValid())
         return nullptr;
@@ -107,7 +106,7 @@ std::unique_ptr<FileView> Win32PackagePlatform::viewFile(const KxString& path)
 void Win32PackagePlatform::debugOutput(const KxString& text)
 {
     if (m_traceLines == TraceLines::Sent)
-        OutputDebugStringW(wide(text));
+        OutputDebugStringW(wideUnits(text));
 }
 
 } // namespace

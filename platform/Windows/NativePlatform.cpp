@@ -4,7 +4,6 @@
 #include "TempFolder.h"
 #include "Windows/Win32Dialog.h"
 #include "Windows/Win32Registry.h"
-#include "Windows/Win32Text.h"
 #include "WindowsCommandLine.h"
 #include "KxFoundation/KxPath.h"
 #include "platform/NativePackagePlatform.h"
@@ -30,6 +29,9 @@ UINT iconStyle(MessageBoxKind kind)
     }
     return 0;
 }
+
+// Null for the empty text, where the shell takes null for "none".
+LPCWSTR wideOrNull(const KxString& text) { return text.length() != 0 ? wideUnits(text) : nullptr; }
 
 int showCommand(ProgramWindow window) { return window == ProgramWindow::Hidden ? SW_HIDE : SW_SHOWDEFAULT; }
 
@@ -84,7 +86,7 @@ KxString NativePlatform::tempFolder() { return userTempFolder(); }
 
 std::unique_ptr<NamedMutex> NativePlatform::createNamedMutex(const KxString& name, bool& alreadyExists)
 {
-    const HANDLE mutex = CreateMutexW(nullptr, TRUE, wide(name));
+    const HANDLE mutex = CreateMutexW(nullptr, TRUE, wideUnits(name));
     alreadyExists = GetLastError() == ERROR_ALREADY_EXISTS;
     if (!mutex)
         return nullptr;
@@ -113,7 +115,7 @@ int NativePlatform::runModalDialog(DialogClient& client)
 void NativePlatform::messageBox(const KxString& text, const KxString& caption, MessageBoxKind kind)
 {
     const HWND owner = m_state->runningDialog ? m_state->runningDialog->window() : nullptr;
-    MessageBoxW(owner, wide(text), wide(caption), MB_OK | iconStyle(kind));
+    MessageBoxW(owner, wideUnits(text), wideUnits(caption), MB_OK | iconStyle(kind));
 }
 
 void NativePlatform::writeProfileInt(const KxString& section, const KxString& entry, int32_t value)
@@ -133,11 +135,11 @@ std::optional<uint32_t> NativePlatform::runHiddenAndWait(const KxString& program
                                                          const std::vector<KxString>& arguments)
 {
     const KxString commandLine = windowsCommandLine(program, arguments);
-    std::wstring writableLine(wide(commandLine), commandLine.length());
+    std::wstring writableLine(wideUnits(commandLine), commandLine.length());
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(wide(program), writableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    if (!CreateProcessW(wideUnits(program), writableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                         nullptr, &startup, &process))
         return std::nullopt;
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -160,11 +162,11 @@ bool NativePlatform::shellOpen(const KxString& program, const std::vector<KxStri
 bool NativePlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
                                                 const KxString& folder, ProgramWindow window)
 {
-    const DWORD attributes = GetFileAttributesW(wide(program));
+    const DWORD attributes = GetFileAttributesW(wideUnits(program));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     const HINSTANCE result =
-        ShellExecuteW(nullptr, L"open", wide(program), wideOrNull(parameterLine), wideOrNull(folder),
+        ShellExecuteW(nullptr, L"open", wideUnits(program), wideOrNull(parameterLine), wideOrNull(folder),
                       showCommand(window));
     // Values above 32 report success.
     return reinterpret_cast<INT_PTR>(result) > 32;

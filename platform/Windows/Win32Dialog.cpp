@@ -1,6 +1,6 @@
 #include "Windows/Win32Dialog.h"
 
-#include "Windows/Win32Text.h"
+#include "KxFoundation/KxString.h"
 
 namespace Tessit {
 
@@ -86,7 +86,7 @@ void Win32Dialog::setIcon(IconHandle icon, bool big)
     SendMessageW(m_window, WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(iconOf(icon)));
 }
 
-void Win32Dialog::setWindowText(const KxString& text) { SetWindowTextW(m_window, wide(text)); }
+void Win32Dialog::setWindowText(const KxString& text) { SetWindowTextW(m_window, wideUnits(text)); }
 
 void Win32Dialog::setTimer(unsigned id, unsigned periodMilliseconds) { SetTimer(m_window, id, periodMilliseconds, nullptr); }
 

@@ -1,6 +1,6 @@
 #include "Windows/Win32Registry.h"
 
-#include "Windows/Win32Text.h"
+#include "KxFoundation/KxString.h"
 
 #include <windows.h>
 
@@ -17,13 +17,13 @@ public:
 
     ValueQuery queryValue(const KxString& name) override
     {
-        switch (RegQueryValueExW(m_key, wide(name), nullptr, nullptr, nullptr, nullptr)) {
+        switch (RegQueryValueExW(m_key, wideUnits(name), nullptr, nullptr, nullptr, nullptr)) {
         case ERROR_SUCCESS: return ValueQuery::Present;
         case ERROR_FILE_NOT_FOUND: return ValueQuery::Missing;
         default: return ValueQuery::Failed;
         }
     }
-    bool deleteValue(const KxString& name) override { return RegDeleteValueW(m_key, wide(name)) == ERROR_SUCCESS; }
+    bool deleteValue(const KxString& name) override { return RegDeleteValueW(m_key, wideUnits(name)) == ERROR_SUCCESS; }
 
 private:
     HKEY m_key;
@@ -34,7 +34,7 @@ private:
 std::unique_ptr<RegistryKey> openCurrentUserRegistryKey(const KxString& path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(path), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, wideUnits(path), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return nullptr;
     return std::make_unique<Win32RegistryKey>(key);
 }
@@ -42,11 +42,11 @@ std::unique_ptr<RegistryKey> openCurrentUserRegistryKey(const KxString& path)
 bool writeCurrentUserDword(const KxString& path, const KxString& entry, int32_t value)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, wide(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, wideUnits(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE | KEY_READ, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     const DWORD data = static_cast<DWORD>(value);
-    const LONG result = RegSetValueExW(key, wide(entry), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+    const LONG result = RegSetValueExW(key, wideUnits(entry), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
                                        sizeof(data));
     RegCloseKey(key);
     return result == ERROR_SUCCESS;

@@ -15,6 +15,16 @@ namespace Kavo {
 template <typename W>
 using KxIfUtf16Wide = std::enable_if_t<std::is_same_v<W, wchar_t> && sizeof(W) == sizeof(char16_t)>;
 
+// Where wchar_t is a UTF-16 unit, wide text is UTF-16 text: these hand the
+// same units across, to and from the wide C runtime and Win32 calls,
+// unconverted.
+template <typename W, typename = KxIfUtf16Wide<W>>
+const char16_t* utf16Units(const W* units) { return reinterpret_cast<const char16_t*>(units); }
+template <typename W = wchar_t, typename = KxIfUtf16Wide<W>>
+const W* wideUnits(const char16_t* units) { return reinterpret_cast<const W*>(units); }
+template <typename W = wchar_t, typename = KxIfUtf16Wide<W>>
+W* wideUnits(char16_t* units) { return reinterpret_cast<W*>(units); }
+
 // UTF-16 text with value semantics. Narrow text entering or leaving it is
 // UTF-8, converted through the process-wide conversion locale.
 class KxString : public KxObject {
@@ -29,7 +39,7 @@ public:
     KxString(const char16_t* text);
     KxString(const char* narrowText);
     template <typename W, typename = KxIfUtf16Wide<W>>
-    KxString(const W* text) : KxString(reinterpret_cast<const char16_t*>(text)) {}
+    KxString(const W* text) : KxString(utf16Units(text)) {}
 
     uint32_t length() const { return static_cast<uint32_t>(m_text.size()); }
     const char16_t* c_str() const { return m_text.c_str(); }
@@ -81,7 +91,14 @@ KxString operator+(const KxString& left, const char16_t* right);
 template <typename W, typename = KxIfUtf16Wide<W>>
 KxString operator+(const KxString& left, const W* right)
 {
-    return left + reinterpret_cast<const char16_t*>(right);
+    return left + utf16Units(right);
+}
+
+// The string's own units, terminated, valid while the string is.
+template <typename W = wchar_t, typename = KxIfUtf16Wide<W>>
+const W* wideUnits(const KxString& text)
+{
+    return wideUnits<W>(text.c_str());
 }
 
 inline bool operator==(const KxString& left, const KxString& right) { return left.compare(right) == 0; }
@@ -92,7 +109,7 @@ void KxString::format(const W* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    vformat(reinterpret_cast<const char16_t*>(format), arguments);
+    vformat(utf16Units(format), arguments);
     va_end(arguments);
 }
 
@@ -101,7 +118,7 @@ void KxString::appendFormat(const W* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    vappendFormat(reinterpret_cast<const char16_t*>(format), arguments);
+    vappendFormat(utf16Units(format), arguments);
     va_end(arguments);
 }
 
