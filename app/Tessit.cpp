@@ -1,6 +1,7 @@
 #include "app/Tessit.h"
 
 #include "TessitDlg.h"
+#include "package/LauncherTexts.h"
 
 #include <cstddef>
 #include <memory>
@@ -9,7 +10,6 @@ namespace Tessit {
 
 namespace {
 
-const char16_t kSourceName[] = u"Tessit";
 constexpr size_t kMaxArgumentCount = 4; // the program name and three arguments
 
 const KxString kOptionDiagnosis(u"-diagnosis");
@@ -68,16 +68,16 @@ bool CTessitApp::InitInstance()
                                           commandLine.arguments.end());
     const LaunchSettings settings = ParseLaunchOptions(arguments);
 
-    m_platform.debugOutput(TraceBanner(kSourceName));
+    m_platform.debugOutput(TraceBanner(kTraceSourceApp));
     KxString oemChecker;
-    oemChecker.format(u"oemChecker:%d\n", settings.oemId);
+    oemChecker.format(kTraceOemOverride, settings.oemId);
     m_platform.debugOutput(oemChecker);
 
     bool anotherInstanceRuns = false;
     std::unique_ptr<NamedMutex> instanceMutex = m_platform.createNamedMutex(kInstanceMutexName, anotherInstanceRuns);
     if (anotherInstanceRuns) {
         instanceMutex.reset();
-        m_platform.messageBox(u"Already running...", u"QIRA", MessageBoxKind::Warning);
+        m_platform.messageBox(kMessageAlreadyRunning, kWindowTitle, MessageBoxKind::Warning);
         m_exitCode = kExitAlreadyRunning;
         return false;
     }
@@ -90,12 +90,12 @@ bool CTessitApp::InitInstance()
     dialog.m_modelName = settings.modelName;
     dialog.m_diagnosis = settings.diagnosis;
 
-    m_platform.debugOutput(u"setOemId!!!!!!!!!!!!!\n");
+    m_platform.debugOutput(kTraceSettingsHandedOver);
     const int result = dialog.DoModal();
     if (result == kDialogOk)
-        m_platform.debugOutput(u"Year~");
+        m_platform.debugOutput(kTraceWindowClosed);
     else if (result == kDialogCancel)
-        m_platform.debugOutput(u"What?");
+        m_platform.debugOutput(kTraceWindowCancelled);
     m_exitCode = dialog.MainToolStarted() ? kExitMainToolStarted : kExitRunIncomplete;
     return false;
 }

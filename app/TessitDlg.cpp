@@ -2,9 +2,8 @@
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
+#include "package/LauncherTexts.h"
 #include "package/SignatureDigest.h"
-
-#include <string>
 
 namespace Tessit {
 
@@ -12,7 +11,6 @@ using namespace Kavo;
 
 namespace {
 
-const char16_t kSourceName[] = u"TessitDlg";
 constexpr unsigned kStartTimerId = 100;
 constexpr unsigned kStartTimerPeriodMilliseconds = 20;
 
@@ -35,11 +33,6 @@ bool IsProgramEntry(const KxString& name)
 
 } // namespace
 
-KxString TraceBanner(const char16_t* sourceName)
-{
-    return KxString(std::u16string(23, u'&').c_str()) + sourceName + std::u16string(27, u'&').c_str() + u"\n";
-}
-
 CTessitDlg::CTessitDlg(Platform& platform) : m_hIcon(platform.loadApplicationIcon()), m_platform(platform) {}
 
 CTessitDlg::~CTessitDlg() = default;
@@ -48,10 +41,10 @@ int CTessitDlg::DoModal() { return m_platform.runModalDialog(*this); }
 
 bool CTessitDlg::OnInitDialog(DialogHost& host)
 {
-    m_platform.debugOutput(KxString(u"Start ") + kSourceName + u"\n");
+    m_platform.debugOutput(TraceStart(kTraceSourceDialog));
     host.setIcon(m_hIcon, true);
     host.setIcon(m_hIcon, false);
-    host.setWindowText(u"QIRA");
+    host.setWindowText(kWindowTitle);
     host.setTimer(kStartTimerId, kStartTimerPeriodMilliseconds);
     return true;
 }
@@ -102,7 +95,7 @@ void CTessitDlg::RunSequence()
         ExtractEntries(m_platform.package(), packageFile, header, tempFolder, m_log, IsProgramEntry);
     if (extraction.damaged()) {
         KxString message;
-        message.format(u"Can not write %@ file!!!", &extraction.firstDamagedTarget);
+        message.format(kMessageEntryDamaged, &extraction.firstDamagedTarget);
         ShowError(message);
         return;
     }
@@ -120,9 +113,9 @@ void CTessitDlg::RunSequence()
 std::optional<KxString> CTessitDlg::SettleTempFolder(KxString& tempFolder)
 {
     tempFolder = m_platform.tempFolder();
-    m_log.appendFormat(u"Temp Path : %@\n", &tempFolder);
+    m_log.appendFormat(kLogTempFolder, &tempFolder);
     if (tempFolder.length() == 0)
-        return KxString(u"Can not find temp folder!!!");
+        return KxString(kMessageNoTempFolder);
     return std::nullopt;
 }
 
@@ -137,17 +130,17 @@ bool CTessitDlg::SignatureHolds(KxFile& packageFile, const OpenResult& package, 
     if (CheckSignatureDigest(m_platform.signatureCrypto(), packageFile, package.location, header).holds())
         return true;
     packageFile.close();
-    m_platform.debugOutput(u"zipFile Closed...\n");
+    m_platform.debugOutput(kTracePackageClosed);
     const KxString executable = m_platform.executablePath();
     KxString message;
-    message.format(u"[4]Can not verify %@ file!!!", &executable);
+    message.format(kMessageNotAsSigned, &executable);
     ShowError(message);
     return false;
 }
 
 int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder)
 {
-    m_platform.debugOutput(KxString(std::u16string(53, u'*').c_str()) + u"\n");
+    m_platform.debugOutput(kTraceInstallerRule);
     const std::optional<uint32_t> exitCode =
         m_platform.runHiddenAndWait(tempFolder + kInstallerFileName, {kInstallerArgument});
     return exitCode ? static_cast<int32_t>(*exitCode) : -1;
@@ -158,7 +151,7 @@ void CTessitDlg::RecordPackageOemId(int32_t oemId)
 {
     m_packageOemId = oemId;
     m_platform.writeProfileInt(kProfileSection, kProfileEntry, m_packageOemId);
-    m_platform.debugOutput(u"setOriginalOemId\n");
+    m_platform.debugOutput(kTraceOemRecorded);
 }
 
 // Drops the shell's cached display name of the main tool, so it shows the
@@ -183,7 +176,7 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
         if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || isUnsafeEntryName(name))
             continue;
         const KxString path = tempFolder + name;
-        m_log.appendFormat(u"Register : %@\n", &path);
+        m_log.appendFormat(kLogRegister, &path);
         m_platform.shellOpen(registrationTool, {kSilentRegistration, path}, KxString(), ProgramWindow::Hidden);
     }
 }
@@ -192,23 +185,23 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
 // each followed by a tab, unquoted.
 void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder)
 {
-    m_log.appendFormat(u"Execute : %@\n", &mainToolPath);
+    m_log.appendFormat(kLogExecute, &mainToolPath);
     KxString parameters;
     parameters.appendFormat(m_diagnosis ? u"1\t" : u"0\t");
     if (m_oemId != -1) {
-        m_platform.debugOutput(u"SELECTED\n");
+        m_platform.debugOutput(kTraceOverrideOemChosen);
         parameters.appendFormat(u"%d\t", m_oemId);
     } else {
-        m_platform.debugOutput(u"ORIGINAL\n");
+        m_platform.debugOutput(kTracePackageOemChosen);
         parameters.appendFormat(u"%d\t", m_packageOemId);
     }
     if (m_modelName.length() != 0) {
-        m_platform.debugOutput(u"Selected Model Name...\n");
+        m_platform.debugOutput(kTraceModelNameAdded);
         parameters.appendFormat(u"%@\t", &m_modelName);
     }
-    m_platform.debugOutput(TraceBanner(kSourceName));
+    m_platform.debugOutput(TraceBanner(kTraceSourceDialog));
     m_platform.debugOutput(parameters);
-    m_platform.debugOutput(u"\n");
+    m_platform.debugOutput(kTraceParameterLineEnd);
     m_mainToolStarted = m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder,
                                                                 ProgramWindow::Default);
 }

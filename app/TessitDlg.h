@@ -12,10 +12,6 @@ namespace Tessit {
 
 using Kavo::KxString;
 
-// The trace banner that names a source: 23 ampersands, the name, 27
-// ampersands and a line feed.
-KxString TraceBanner(const char16_t* sourceName);
-
 // The "Please wait..." window. Its one-shot timer runs the whole job: the
 // package is opened and extracted into the temporary folder, then the
 // installer, the profile, the shell's cache, the controls and the main tool

@@ -1,3 +1,4 @@
+#include "package/LauncherTexts.h"
 #include "package/PackageFormat.h"
 
 #include "KxFoundation/KxFile.h"
@@ -60,7 +61,7 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
     }
     if (isUnsafeEntryName(name)) {
         const KxString shown = printableEntryName(name);
-        m_log.appendFormat(u"skip unsafe name: [%@]\n", &shown);
+        m_log.appendFormat(kLogUnsafeName, &shown);
         passOver(storedBytes);
         return EntryOutcome::SkippedUnsafe;
     }
@@ -68,7 +69,7 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
     if (size < 0)
         return EntryOutcome::Damaged;
     const bool folderMade = makeFolderFor(name);
-    m_log.appendFormat(u"File%02d : %@(%d)\n", number, &lastTarget, size);
+    m_log.appendFormat(kLogEntry, number, &lastTarget, size);
     if (!folderMade) {
         passOver(size);
         return EntryOutcome::NotCreated;
@@ -99,7 +100,7 @@ bool Extraction::makeFolderFor(const KxString& name)
         if (Kavo::isRealDirectory(level))
             continue;
         if (!announced)
-            m_log.appendFormat(u"make folder: [%@]\n", &folder);
+            m_log.appendFormat(kLogMakeFolder, &folder);
         announced = true;
         const bool madeHere = end == units.size() || units[end] == u'\\';
         if (!madeHere || Kavo::nameExists(level) || !Kavo::createDirectory(level))
@@ -226,7 +227,7 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
                                                         isProgram && isProgram(name) ? &held : nullptr);
         if (outcome == EntryOutcome::Damaged) {
             const KxString& target = extraction.lastTarget;
-            log.appendFormat(u"damaged: [%@]\n", &target);
+            log.appendFormat(kLogDamaged, &target);
             if (!report.damaged())
                 report.firstDamagedTarget = target;
         }
@@ -235,7 +236,7 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
         report.entries.push_back(outcome);
     }
     packageFile.close();
-    platform.debugOutput(u"zipFile Closed...\n");
+    platform.debugOutput(kTracePackageClosed);
     return report;
 }
 

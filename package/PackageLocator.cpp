@@ -1,3 +1,4 @@
+#include "package/LauncherTexts.h"
 #include "package/LittleEndian.h"
 #include "package/PackageCodec.h"
 #include "package/PeImage.h"
@@ -52,13 +53,13 @@ private:
     void closePackageFile()
     {
         m_file.close();
-        m_platform.debugOutput(u"zipFile Closed...\n");
+        m_platform.debugOutput(kTracePackageClosed);
     }
     // The package file is closed at once when its parts do not add up.
     OpenResult& refuse()
     {
         closePackageFile();
-        return fail(OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!");
+        return fail(OpenProblem::Inconsistent, kMessageInconsistent);
     }
 
     void readCertificateTableAndPadding();
@@ -76,18 +77,18 @@ private:
 
 OpenResult Locator::open()
 {
-    m_platform.debugOutput(u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n");
+    m_platform.debugOutput(kTraceLocatingPackage);
     const std::optional<FoundFile> found = m_platform.findFile(m_executablePath);
     if (!found)
-        return fail(OpenProblem::ExecutableNotFound, u"Can not find %@ file!!!");
-    m_log.appendFormat(u"Module : %@\n", &m_executablePath);
+        return fail(OpenProblem::ExecutableNotFound, kMessageExecutableNotFound);
+    m_log.appendFormat(kLogModule, &m_executablePath);
     PackageLocation& location = m_result.location;
     location.fileLength = found->length;
     // The whole 64-bit length counts: a package may pass 4 GiB.
     if (location.fileLength <= 4)
         return stop(OpenProblem::TooShort);
     if (!m_file.open(found->fullPath, false))
-        return fail(OpenProblem::CannotOpen, u"[2]Can not open %@ file!!!");
+        return fail(OpenProblem::CannotOpen, kMessageCannotOpen);
 
     readCertificateTableAndPadding();
 
@@ -95,7 +96,7 @@ OpenResult Locator::open()
     const int64_t footerFromEnd = int64_t(kFooterBytes) + location.padding + location.certificateSize;
     if (!m_file.seek(-footerFromEnd, KxSeekOrigin::End) || !readValue(m_file, magic) || magic != PACKAGE_MAGIC) {
         closePackageFile();
-        return fail(OpenProblem::NoFooter, u"[1]Can not open %@ file!!!");
+        return fail(OpenProblem::NoFooter, kMessageNoFooter);
     }
     if (!readValue(m_file, location.headerOffset))
         return refuse();
@@ -114,11 +115,11 @@ OpenResult Locator::open()
     if (!m_file.seek(location.headerOffset, KxSeekOrigin::Start) || !readValue(m_file, oemId))
         return refuse();
     m_header.oemId = int32_t(oemId);
-    m_log.appendFormat(u"OEM : %d\n", m_header.oemId);
+    m_log.appendFormat(kLogOemId, m_header.oemId);
     if (!readValue(m_file, count))
         return refuse();
     m_header.count = int32_t(count);
-    m_log.appendFormat(u"Count : %d\n", m_header.count);
+    m_log.appendFormat(kLogCount, m_header.count);
     if (m_header.count < 1 || m_header.count > kMaxEntries)
         return stop(OpenProblem::CountOutOfRange);
 
@@ -144,7 +145,7 @@ void Locator::readCertificateTableAndPadding()
         m_result.location.certificateOffset = directory->tableOffset;
         m_result.location.certificateSize = directory->tableSize;
     }
-    m_log.appendFormat(u"codeSignSize: [%x, %d]\n", m_result.location.certificateOffset,
+    m_log.appendFormat(kLogCertificateTable, m_result.location.certificateOffset,
                        int32_t(m_result.location.certificateSize));
     findFooterBeforeTable();
 }
@@ -171,7 +172,7 @@ void Locator::findFooterBeforeTable()
             continue;
         if (m_result.location.footerCandidates++ == 0) {
             m_result.location.padding = padding;
-            m_log.appendFormat(u"padding size: [%d]\n", padding);
+            m_log.appendFormat(kLogPadding, padding);
         }
     }
 }

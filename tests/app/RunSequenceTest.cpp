@@ -1,3 +1,4 @@
+#include "LauncherTextLine.h"
 #include "RunSequenceFixture.h"
 
 #include <algorithm>
@@ -101,10 +102,10 @@ TEST_F(RunSequenceTest, ParameterLineCarriesTheOptionsWhileTheProfileKeepsThePac
         bool modelNamed;
     };
     const std::vector<Case> cases = {
-        {{}, u"0\t47\t", u"ORIGINAL\n", false},
-        {{u"-OEM:0"}, u"0\t0\t", u"SELECTED\n", false},
-        {{u"-diagnosis", u"-OEM:12", u"-NAME:Model X"}, u"1\t12\tModel X\t", u"SELECTED\n", true},
-        {{u"-OEM:-3", u"-name:a\tb"}, u"0\t47\ta\tb\t", u"ORIGINAL\n", true},
+        {{}, u"0\t47\t", kTracePackageOemChosen, false},
+        {{u"-OEM:0"}, u"0\t0\t", kTraceOverrideOemChosen, false},
+        {{u"-diagnosis", u"-OEM:12", u"-NAME:Model X"}, u"1\t12\tModel X\t", kTraceOverrideOemChosen, true},
+        {{u"-OEM:-3", u"-name:a\tb"}, u"0\t47\ta\tb\t", kTracePackageOemChosen, true},
     };
     pack(47, {{u"QIRA_t.exe", kMainTool}});
     for (const Case& c : cases) {
@@ -120,7 +121,7 @@ TEST_F(RunSequenceTest, ParameterLineCarriesTheOptionsWhileTheProfileKeepsThePac
         EXPECT_EQ(eventsStartingWith({u"writeProfileInt: "}), std::vector<KxString>{u"writeProfileInt: UI\\OEM = 47"});
         const auto& trace = platform.debugLines;
         EXPECT_NE(std::find(trace.begin(), trace.end(), KxString(c.choice)), trace.end()) << testing::PrintToString(label);
-        EXPECT_EQ(std::find(trace.begin(), trace.end(), KxString(u"Selected Model Name...\n")) != trace.end(),
+        EXPECT_EQ(std::find(trace.begin(), trace.end(), KxString(kTraceModelNameAdded)) != trace.end(),
                   c.modelNamed) << testing::PrintToString(label);
         EXPECT_TRUE(eventsStartingWith({u"messageBox: "}).empty()) << "no DEBUG, no log box";
     }
@@ -168,7 +169,7 @@ TEST_F(RunSequenceTest, AMainToolThatDoesNotStartEndsTheRunWithFailure)
     EXPECT_EQ(run({}), kExitRunIncomplete);
 
     EXPECT_EQ(eventsStartingWith({u"runHiddenAndWait: ", u"writeProfileInt: ", u"shellOpen: "}).size(), 4u);
-    EXPECT_EQ(platform.debugLines.back(), KxString(u"Year~"));
+    EXPECT_EQ(platform.debugLines.back(), KxString(kTraceWindowClosed));
 }
 
 TEST_F(RunSequenceTest, MissingExecutableShowsItsMessageThenTheEmptyLog)
@@ -178,8 +179,8 @@ TEST_F(RunSequenceTest, MissingExecutableShowsItsMessageThenTheEmptyLog)
     EXPECT_EQ(run({u"DEBUG"}), kExitRunIncomplete);
 
     EXPECT_EQ(eventsStartingWith({u"messageBox: ", u"runHiddenAndWait: ", u"shellOpen: ", u"endDialog: "}),
-              (std::vector<KxString>{KxString(u"messageBox: Tessit: error: Can not find ") + platform.packagePath +
-                                         u" file!!!",
+              (std::vector<KxString>{KxString(u"messageBox: Tessit: error: ") +
+                                         launcherText(kMessageExecutableNotFound, platform.packagePath),
                                      u"messageBox: Tessit: information: ", u"endDialog: 1"}));
 }
 
@@ -195,8 +196,9 @@ TEST_F(RunSequenceTest, WithoutATemporaryFolderThePackageIsClosedBeforeItsHeader
     const KxString packagePath = downloads.text(u"Setup.exe");
     KxString log;
     log.format(u"Module : %@\ncodeSignSize: [0, 0]\npadding size: [0]\nTemp Path : \n", &packagePath);
-    EXPECT_EQ(eventsStartingWith({u"debug: zipFile", u"messageBox: ", u"runHiddenAndWait: ", u"shellOpen: "}),
-              (std::vector<KxString>{u"debug: zipFile Closed...\n", u"messageBox: Tessit: error: Can not find temp folder!!!",
+    const KxString packageClosed = KxString(u"debug: ") + kTracePackageClosed;
+    EXPECT_EQ(eventsStartingWith({packageClosed.c_str(), u"messageBox: ", u"runHiddenAndWait: ", u"shellOpen: "}),
+              (std::vector<KxString>{packageClosed, KxString(u"messageBox: Tessit: error: ") + kMessageNoTempFolder,
                                      KxString(u"messageBox: Tessit: information: ") + log}));
 }
 
@@ -211,7 +213,8 @@ TEST_F(RunSequenceTest, ExitsBeforeTheWindowWhenStartUpRefuses)
     EXPECT_EQ(run({u"DEBUG"}), kExitAlreadyRunning);
     EXPECT_EQ(eventsStartingWith({u"createMutex: ", u"releaseMutex: ", u"messageBox: ", u"runModalDialog"}),
               (std::vector<KxString>{u"createMutex: QIRA_ZIP Instance", u"releaseMutex: QIRA_ZIP Instance",
-                                     u"messageBox: QIRA: warning: Already running..."}));
+                                     KxString(u"messageBox: ") + kWindowTitle + u": warning: " +
+                                         kMessageAlreadyRunning}));
     EXPECT_FALSE(platform.mutexHeld);
 }
 
@@ -223,6 +226,7 @@ TEST_F(RunSequenceTest, CancelBeforeTheTimerRunsNothing)
     EXPECT_EQ(run({u"DEBUG"}), kExitRunIncomplete);
 
     EXPECT_EQ(platform.debugLines.back(), KxString(u"What?"));
-    EXPECT_TRUE(eventsStartingWith({u"debug: ~", u"messageBox: ", u"shellOpen: "}).empty());
+    const KxString locating = KxString(u"debug: ") + kTraceLocatingPackage;
+    EXPECT_TRUE(eventsStartingWith({locating.c_str(), u"messageBox: ", u"shellOpen: "}).empty());
     EXPECT_FALSE(platform.mutexHeld);
 }

@@ -2,6 +2,7 @@
 #include "RunSequenceFixture.h"
 
 #include "KxFoundation/KxPath.h"
+#include "package/LauncherTexts.h"
 #include "platform/NativeSignatureCrypto.h"
 
 #include <algorithm>
@@ -81,10 +82,10 @@ TEST_F(SignedRunTest, AChangedPackageIsRefusedBeforeAnythingIsWritten)
     EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()});
     EXPECT_TRUE(fs::is_empty(temp.path()));
     const auto opened = std::find(platform.debugLines.begin(), platform.debugLines.end(),
-                                  KxString(u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n"));
+                                  KxString(kTraceLocatingPackage));
     ASSERT_NE(opened, platform.debugLines.end());
     EXPECT_EQ(std::vector<KxString>(opened + 1, platform.debugLines.end()),
-              (std::vector<KxString>{u"zipFile Closed...\n", u"Year~"}))
+              (std::vector<KxString>{kTracePackageClosed, kTraceWindowClosed}))
         << "the package file is closed, and no later stage leaves a trace line";
 }
 

@@ -1,4 +1,5 @@
 #include "KxTestPrinting.h"
+#include "LauncherTextLine.h"
 #include "PackageTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ TEST(PackageExtraction, WritesEachEntryAndLogsIt)
     EXPECT_EQ(run.extracted(u"QIRA_t.exe"), patterned(1000, 'q'));
     EXPECT_EQ(run.extracted(u"docs/a.txt"), "twenty bytes of text");
     EXPECT_FALSE(run.file.isOpen());
-    EXPECT_EQ(run.platform.debugLines.back(), KxString(u"zipFile Closed...\n"));
+    EXPECT_EQ(run.platform.debugLines.back(), KxString(kTracePackageClosed));
 }
 
 // Sizes around the copy block: each entry still gets exactly its bytes.
@@ -96,9 +97,9 @@ TEST(PackageExtraction, MakesFoldersOnlyWhereMissing)
                                                          {u"a\\b\\c.txt", "c", {}, true},
                                                          {u"s/c.txt", "s", {}, true}});
     EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written, EntryOutcome::Written}));
-    EXPECT_EQ(run.log.indexOfIgnoreCase(u"make folder: [have]"), -1);
-    EXPECT_NE(run.log.indexOfIgnoreCase(u"make folder: [a\\b]\n"), -1);
-    EXPECT_NE(run.log.indexOfIgnoreCase(u"make folder: [s]\n"), -1);
+    EXPECT_EQ(run.log.indexOfIgnoreCase(launcherText(kLogMakeFolder, u"have")), -1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(launcherText(kLogMakeFolder, u"a\\b")), -1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(launcherText(kLogMakeFolder, u"s")), -1);
     EXPECT_EQ(run.extracted(u"a/b/c.txt"), "c");
     EXPECT_EQ(run.extracted(u"s/c.txt"), "s");
 }
@@ -132,7 +133,7 @@ TEST(PackageExtraction, NeverWritesOutsideTheTargetFolder)
             extractEntries(run, {{name, "escaped", {}, true}, {u"inside.txt", "inside", {}, true}});
         EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::SkippedUnsafe, EntryOutcome::Written}))
             << testing::PrintToString(KxString(name));
-        EXPECT_EQ(run.log.indexOfIgnoreCase(KxString(u"skip unsafe name: [") + name + u"]\n"), 0);
+        EXPECT_EQ(run.log.indexOfIgnoreCase(launcherText(kLogUnsafeName, name)), 0);
         EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"temp", std::filesystem::path("temp") / "inside.txt"}))
             << testing::PrintToString(KxString(name));
         EXPECT_EQ(run.extracted(u"inside.txt"), "inside");
@@ -168,7 +169,7 @@ TEST(PackageExtraction, SkipsNamesThatCannotBeShownOrSpelled)
         const ExtractionReport report = extractEntries(run, {{c.name, "hidden", {}, true}, {u"inside.txt", "inside", {}, true}});
         EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::SkippedUnsafe, EntryOutcome::Written}))
             << testing::PrintToString(KxString(c.shown));
-        EXPECT_EQ(run.log.indexOfIgnoreCase(KxString(u"skip unsafe name: [") + c.shown + u"]\n"), 0)
+        EXPECT_EQ(run.log.indexOfIgnoreCase(launcherText(kLogUnsafeName, c.shown)), 0)
             << testing::PrintToString(run.log);
         EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"temp", std::filesystem::path("temp") / "inside.txt"}));
     }
@@ -198,7 +199,7 @@ TEST(PackageExtraction, MarksEntriesCutShortAsDamaged)
     const ExtractionReport report = run.extract();
     EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Damaged, EntryOutcome::Damaged}));
     EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"b");
-    EXPECT_NE(run.log.indexOfIgnoreCase(KxString(u"damaged: [") + run.platform.temporaryFolder + u"c]\n"), -1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(launcherText(kLogDamaged, run.platform.temporaryFolder + u"c")), -1);
     EXPECT_EQ(run.extracted(u"a"), "complete");
     EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"data", "temp", std::filesystem::path("temp") / "a"}))
         << "a damaged entry leaves nothing half-written";

@@ -2,6 +2,8 @@
 #include "KxTestPrinting.h"
 #include "PackageTestSupport.h"
 
+#include "package/LauncherTexts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,11 +38,12 @@ KxString expectedOpenLog(const PackageRun& run, uint32_t certificateOffset, uint
                          uint32_t padding)
 {
     KxString log;
-    log.appendFormat(u"Module : %@\n", &run.executable);
-    log.appendFormat(u"codeSignSize: [%x, %d]\n", certificateOffset, certificateSize);
-    log.appendFormat(u"padding size: [%d]\n", padding);
-    log.appendFormat(u"Temp Path : %@\n", &run.platform.temporaryFolder);
-    log.appendFormat(u"OEM : %d\nCount : %d\n", 7, 2);
+    log.appendFormat(kLogModule, &run.executable);
+    log.appendFormat(kLogCertificateTable, certificateOffset, certificateSize);
+    log.appendFormat(kLogPadding, padding);
+    log.appendFormat(kLogTempFolder, &run.platform.temporaryFolder);
+    log.appendFormat(kLogOemId, 7);
+    log.appendFormat(kLogCount, 2);
     return log;
 }
 
@@ -86,7 +89,7 @@ TEST(PackageLocator, FindsThePackageInFrontOfTheCertificateTable)
                 char first[5] = {};
                 EXPECT_EQ(run.file.read(first, 5), 5) << where;
                 EXPECT_EQ(std::string(first, 5), "first") << where;
-                EXPECT_EQ(run.platform.debugLines, std::vector<KxString>{u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n"});
+                EXPECT_EQ(run.platform.debugLines, std::vector<KxString>{kTraceLocatingPackage});
             }
         }
     }
@@ -181,7 +184,7 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
     };
     const std::vector<Case> cases{
         {"no package", [](PackageLayout& layout) { return layout.image; }, OpenOutcome::Failed, OpenProblem::NoFooter,
-         u"[1]Can not open %@ file!!!"},
+         kMessageNoFooter},
         {"four bytes", [](PackageLayout&) { return std::string("MZ\0\0", 4); }, OpenOutcome::Stopped,
          OpenProblem::TooShort, u""},
         {"count 0", [](PackageLayout& layout) { layout.entries.clear(); return buildPackage(layout); }, OpenOutcome::Stopped,
@@ -196,16 +199,16 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              layout.entries = {{u"a", "", -4, true}, {u"b", "xy", {}, true}, {u"c", "pppp", 8, true}};
              return buildPackage(layout);
          },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
         {"size past the end",
          [](PackageLayout& layout) { layout.entries[1].recordedSize = 1 << 20; return buildPackage(layout); },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
         {"size short of the footer",
          [](PackageLayout& layout) { layout.entries[1].recordedSize = 1; return buildPackage(layout); },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
         {"name slot without U+0000",
          [](PackageLayout& layout) { layout.terminateNames = false; return buildPackage(layout); }, OpenOutcome::Failed,
-         OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenProblem::Inconsistent, kMessageInconsistent},
         {"header offset four bytes late",
          [](PackageLayout& layout) {
              PackageRegions regions;
@@ -213,18 +216,18 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              putLittleEndian(file, file.size() - 4, uint32_t(regions.header + 4));
              return file;
          },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
         {"header offset past the end",
          [](PackageLayout& layout) {
              std::string file = buildPackage(layout);
              putLittleEndian(file, file.size() - 4, 0xFFFFFFF0u);
              return file;
          },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, u"[3]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
         // Only a signer pads, in front of its table.
         {"padding without a certificate table",
          [](PackageLayout& layout) { layout.padding = 4; return buildPackage(layout); }, OpenOutcome::Failed,
-         OpenProblem::NoFooter, u"[1]Can not open %@ file!!!"},
+         OpenProblem::NoFooter, kMessageNoFooter},
         // Signers pad with zeros: a magic followed by anything else is no footer.
         {"padding that is not zero",
          [](PackageLayout& layout) {
@@ -235,7 +238,7 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              file[regions.padding + 1] = '\x01';
              return file;
          },
-         OpenOutcome::Failed, OpenProblem::NoFooter, u"[1]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::NoFooter, kMessageNoFooter},
         {"certificate table larger than the file",
          [](PackageLayout& layout) {
              std::string file = buildPackage(layout);
@@ -243,7 +246,7 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              putLittleEndian(file, securityEntryOffset(file) + 4, 1u << 30);
              return file;
          },
-         OpenOutcome::Failed, OpenProblem::NoFooter, u"[1]Can not open %@ file!!!"},
+         OpenOutcome::Failed, OpenProblem::NoFooter, kMessageNoFooter},
     };
     for (const Case& c : cases) {
         PackageRun run;
@@ -258,7 +261,7 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
         // The locator closes the package file on every failure, and says so
         // once; a stopped run leaves the closing to the run sequence.
         const auto closedLines = std::count(run.platform.debugLines.begin(), run.platform.debugLines.end(),
-                                            KxString(u"zipFile Closed...\n"));
+                                            KxString(kTracePackageClosed));
         EXPECT_EQ(closedLines, c.outcome == OpenOutcome::Failed ? 1 : 0) << c.label;
         if (c.outcome == OpenOutcome::Failed) {
             EXPECT_FALSE(run.file.isOpen()) << c.label;
@@ -295,7 +298,7 @@ TEST(PackageLocator, AMissingFooterClosesThePackageWithATraceLine)
     PackageRun run;
     ASSERT_EQ(run.open(minimalPe(PeKind::Pe32)).outcome, OpenOutcome::Failed);
     EXPECT_EQ(run.platform.debugLines,
-              (std::vector<KxString>{u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n", u"zipFile Closed...\n"}));
+              (std::vector<KxString>{kTraceLocatingPackage, kTracePackageClosed}));
 }
 
 // Without a private temporary folder nothing is written into the current one.
@@ -307,10 +310,10 @@ TEST(PackageLocator, RefusesToRunWithoutATemporaryFolder)
     layout.entries = twoEntries();
     const OpenResult result = run.open(buildPackage(layout));
     EXPECT_EQ(result.outcome, OpenOutcome::Failed);
-    EXPECT_EQ(result.message, KxString(u"Can not find temp folder!!!"));
+    EXPECT_EQ(result.message, KxString(kMessageNoTempFolder));
     EXPECT_FALSE(run.file.isOpen());
     EXPECT_EQ(run.platform.debugLines,
-              (std::vector<KxString>{u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n", u"zipFile Closed...\n"}));
+              (std::vector<KxString>{kTraceLocatingPackage, kTracePackageClosed}));
 }
 
 // A package cut short at any boundary between its regions, or inside one,

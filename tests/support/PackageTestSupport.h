@@ -7,6 +7,7 @@
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
+#include "package/LauncherTexts.h"
 #include "package/Package.h"
 #include "platform/NativePackagePlatform.h"
 
@@ -44,9 +45,9 @@ public:
 
     std::optional<Kavo::KxString> settleTempFolder()
     {
-        log.appendFormat(u"Temp Path : %@\n", &platform.temporaryFolder);
+        log.appendFormat(kLogTempFolder, &platform.temporaryFolder);
         if (platform.temporaryFolder.length() == 0)
-            return Kavo::KxString(u"Can not find temp folder!!!");
+            return Kavo::KxString(kMessageNoTempFolder);
         return std::nullopt;
     }
 

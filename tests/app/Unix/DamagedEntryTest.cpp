@@ -1,5 +1,6 @@
 #include "../RunSequenceFixture.h"
 #include "KxFileSizeLimit.h"
+#include "LauncherTextLine.h"
 
 #include <filesystem>
 
@@ -24,7 +25,9 @@ TEST_F(RunSequenceTest, DamagedEntryEndsTheRunBeforeAnythingIsStarted)
                             u"shellOpen: ", u"endDialog: "});
     ASSERT_EQ(afterExtraction.size(), 3u);
     EXPECT_EQ(afterExtraction[0],
-              KxString(u"messageBox: Tessit: error: Can not write ") + temp.text(u"QIRA_t.exe") + u" file!!!");
-    EXPECT_EQ(afterExtraction[1].indexOfIgnoreCase(u"messageBox: Tessit: information: Module : "), 0);
+              KxString(u"messageBox: Tessit: error: ") + launcherText(kMessageEntryDamaged, temp.text(u"QIRA_t.exe")));
+    EXPECT_EQ(afterExtraction[1].indexOfIgnoreCase(KxString(u"messageBox: Tessit: information: ") +
+                                                    launcherText(kLogModule, platform.packagePath)),
+              0);
     EXPECT_EQ(afterExtraction[2], KxString(u"endDialog: 1"));
 }

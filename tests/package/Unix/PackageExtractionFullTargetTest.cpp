@@ -2,6 +2,7 @@
 // does: the process's file-size limit makes every write past it fall short.
 #include "KxFileSizeLimit.h"
 #include "KxTestPrinting.h"
+#include "LauncherTextLine.h"
 #include "PackageTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,8 +37,7 @@ TEST(PackageExtraction, TargetsThatTakeOnlyPartOfTheirBytesAreDamaged)
     EXPECT_EQ(report.entries, (std::vector<EntryOutcome>{EntryOutcome::Damaged, EntryOutcome::Damaged,
                                                          EntryOutcome::Written, EntryOutcome::Written}));
     EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"one-block.bin");
-    EXPECT_NE(run.log.indexOfIgnoreCase(KxString(u"damaged: [") + run.platform.temporaryFolder + u"many-blocks.bin]\n"),
-              -1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(launcherText(kLogDamaged, run.platform.temporaryFolder + u"many-blocks.bin")), -1);
     EXPECT_EQ(run.extracted(u"at-the-limit.bin"), std::string(kLimit, 'c'));
     EXPECT_EQ(run.extracted(u"small.txt"), "small");
     const std::filesystem::path temp("temp");
