@@ -72,6 +72,9 @@ int main(int argc, char** argv)
     extractCommand->add_option("-C,--directory", options.folder, "The folder to write into")->required();
 
     try {
+        // The arguments as UTF-8 (Windows hands argv over in its ANSI code
+        // page), without the program's name. CLI11 takes such a list last
+        // argument first, as it consumes it from the back.
         std::vector<std::string> arguments = utf8Arguments(argc, argv);
         arguments.erase(arguments.begin());
         std::reverse(arguments.begin(), arguments.end());
