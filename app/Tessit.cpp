@@ -84,11 +84,7 @@ bool CTessitApp::InitInstance()
 
     m_platform.setRegistryKey(kRegistryKey, kProfileName);
 
-    CTessitDlg dialog(m_platform);
-    dialog.m_debug = DebugRequested(commandLine.rawText);
-    dialog.m_oemId = settings.oemId;
-    dialog.m_modelName = settings.modelName;
-    dialog.m_diagnosis = settings.diagnosis;
+    CTessitDlg dialog(m_platform, settings, DebugRequested(commandLine.rawText));
 
     m_platform.debugOutput(kTraceSettingsHandedOver);
     const int result = dialog.DoModal();

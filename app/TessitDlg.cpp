@@ -33,7 +33,11 @@ bool IsProgramEntry(const KxString& name)
 
 } // namespace
 
-CTessitDlg::CTessitDlg(Platform& platform) : m_hIcon(platform.loadApplicationIcon()), m_platform(platform) {}
+CTessitDlg::CTessitDlg(Platform& platform, const LaunchSettings& settings, bool debug)
+    : m_platform(platform), m_hIcon(platform.loadApplicationIcon()), m_debug(debug), m_oemId(settings.oemId),
+      m_modelName(settings.modelName), m_diagnosis(settings.diagnosis)
+{
+}
 
 CTessitDlg::~CTessitDlg() = default;
 

@@ -2,6 +2,7 @@
 #define TESSIT_APP_TESSITDLG_H
 
 #include "KxFoundation/KxString.h"
+#include "app/LaunchSettings.h"
 #include "package/Package.h"
 #include "platform/Platform.h"
 
@@ -18,7 +19,7 @@ using Kavo::KxString;
 // follow, in that order; then the window closes.
 class CTessitDlg : public DialogClient {
 public:
-    explicit CTessitDlg(Platform& platform);
+    CTessitDlg(Platform& platform, const LaunchSettings& settings, bool debug);
     ~CTessitDlg() override;
 
     // Shows the window and returns what it was ended with.
@@ -30,15 +31,6 @@ public:
     void OnTimer(DialogHost& host, unsigned id) override;
     void OnPaint(DialogHost& host) override;
     IconHandle OnQueryDragIcon() override;
-
-    IconHandle m_hIcon;
-    // The launch settings, filled by start-up before DoModal.
-    bool m_debug = false;
-    KxString m_log;
-    int32_t m_oemId = -1; // the override; -1 for none
-    int32_t m_packageOemId = 0;
-    KxString m_modelName;
-    bool m_diagnosis = false;
 
 private:
     void RunSequence();
@@ -53,6 +45,14 @@ private:
     void ShowError(const KxString& message);
 
     Platform& m_platform;
+    IconHandle m_hIcon;
+    // The launch settings are m_debug, m_oemId, m_modelName and m_diagnosis.
+    const bool m_debug;
+    KxString m_log;
+    const int32_t m_oemId; // the override; -1 for none
+    int32_t m_packageOemId = 0;
+    const KxString m_modelName;
+    const bool m_diagnosis;
     bool m_mainToolStarted = false;
 };
 

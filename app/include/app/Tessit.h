@@ -2,6 +2,7 @@
 #define TESSIT_APP_TESSIT_H
 
 #include "KxFoundation/KxString.h"
+#include "app/LaunchSettings.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -10,14 +11,6 @@
 namespace Tessit {
 
 using Kavo::KxString;
-
-// The launch settings the options give; the debug flag comes from the raw
-// argument text instead (DebugRequested).
-struct LaunchSettings {
-    bool diagnosis = false;
-    int32_t oemId = -1; // the OEM override; -1 for none
-    KxString modelName;
-};
 
 // Reads the arguments after the program name in order. Every argument is
 // tested against every option, a later value overwrites an earlier one, and
