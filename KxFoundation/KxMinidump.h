@@ -18,7 +18,8 @@ std::string _kx_minidump_path(const KxString& path);
 // Writes a normal minidump of the current process into a new file at `path`
 // (an existing one is replaced), recording the exception when one is given.
 // Failures leave whatever was written. On Unix this allocates nothing and
-// takes no lock, so a fault handler may call it.
+// takes no lock, so a fault handler may call it; on Windows concurrent
+// requests are written one after the other.
 void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPointers);
 
 } // namespace Kavo

@@ -7,6 +7,7 @@
 
 #include <dbghelp.h>
 
+#include <atomic>
 #include <string>
 
 namespace Kavo {
@@ -52,6 +53,43 @@ const DebugHelp& debugHelp()
     return library;
 }
 
+// The debug-help library is single-threaded, and its writer suspends every
+// other thread while it copies their stacks: two writers at once can each
+// suspend the other inside the heap and never return. So one thread writes
+// at a time, the others wait their turn. A thread that faults inside its own
+// dump gives up the second one rather than enter the library again. A plain
+// atomic owner, not a lock object, because fault handlers come through here.
+class OneWriterAtATime {
+public:
+    OneWriterAtATime() : m_entered(enter()) {}
+    ~OneWriterAtATime()
+    {
+        if (m_entered)
+            s_writer.store(0);
+    }
+    OneWriterAtATime(const OneWriterAtATime&) = delete;
+    OneWriterAtATime& operator=(const OneWriterAtATime&) = delete;
+
+    bool entered() const { return m_entered; }
+
+private:
+    static bool enter()
+    {
+        const DWORD self = GetCurrentThreadId();
+        for (DWORD owner = 0; !s_writer.compare_exchange_weak(owner, self); owner = 0) {
+            if (owner == self)
+                return false;
+            Sleep(1);
+        }
+        return true;
+    }
+
+    static std::atomic<DWORD> s_writer;
+    const bool m_entered;
+};
+
+std::atomic<DWORD> OneWriterAtATime::s_writer{0};
+
 } // namespace
 
 bool _kx_minidump_available() { return debugHelp().writeDump() != nullptr; }
@@ -71,6 +109,9 @@ std::string _kx_minidump_path(const KxString& path)
 // be created without the long-path prefix anyway.
 void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPointers)
 {
+    const OneWriterAtATime turn;
+    if (!turn.entered())
+        return;
     wchar_t widePath[kLargestPathUnits];
     if (MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath, kLargestPathUnits) == 0)
         return;
