@@ -39,6 +39,26 @@ private:
     KxDumpRequest m_dump;
 };
 
+// Makes `guard` the innermost guarded call of the thread whose own pointer
+// to that call is `innermost`, for the scope's life; the call it was made
+// inside stays reachable through `guard.enclosing`.
+template <typename Guard>
+class KxInnermostGuardScope {
+public:
+    KxInnermostGuardScope(Guard& guard, Guard*& innermost) : m_guard(guard), m_innermost(innermost)
+    {
+        guard.enclosing = innermost;
+        innermost = &guard;
+    }
+    KxInnermostGuardScope(const KxInnermostGuardScope&) = delete;
+    KxInnermostGuardScope& operator=(const KxInnermostGuardScope&) = delete;
+    ~KxInnermostGuardScope() { m_innermost = m_guard.enclosing; }
+
+private:
+    Guard& m_guard;
+    Guard*& m_innermost;
+};
+
 // Called by the unwinder's filter for each frame a thrown exception
 // reaches in the first pass of unwinding, given the start of the frame's
 // function: dumps the exception when that is a guarded call's frame. The

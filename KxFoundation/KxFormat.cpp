@@ -121,12 +121,12 @@ void appendWideText(std::u16string& output, const Directive& directive, const ch
     directive.cDirective(cDirective, u"l", u's');
     if (units <= kDirectiveBufferUnits) {
         char16_t buffer[kDirectiveBufferUnits];
-        _kx_format_directive(buffer, kDirectiveBufferUnits, cDirective.c_str(), text);
+        _kx_format_text_directive(buffer, kDirectiveBufferUnits, cDirective.c_str(), text);
         output += buffer;
         return;
     }
     const std::unique_ptr<char16_t[]> heapBuffer(new char16_t[units]);
-    _kx_format_directive(heapBuffer.get(), units, cDirective.c_str(), text);
+    _kx_format_text_directive(heapBuffer.get(), units, cDirective.c_str(), text);
     output += heapBuffer.get();
 }
 
@@ -152,22 +152,22 @@ void appendDirective(std::u16string& output, const Directive& directive, va_list
     }
     case u'd': case u'i': case u'o': case u'u': case u'x': case u'X':
         if (directive.takes64Bits())
-            appendThroughBuffer(output, directive, u"ll", letter, int64_t(va_arg(arguments, long long)));
+            appendThroughBuffer(output, directive, u"ll", letter, va_arg(arguments, long long));
         else
-            appendThroughBuffer(output, directive, directive.shortSize(), letter, int32_t(va_arg(arguments, int)));
+            appendThroughBuffer(output, directive, directive.shortSize(), letter, va_arg(arguments, int));
         break;
     case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A':
         appendThroughBuffer(output, directive, u"", letter, va_arg(arguments, double));
         break;
     case u'c': // a narrow byte, taken as the Latin-1 unit of the same value
-        appendThroughBuffer(output, directive, u"l", u'c', int32_t(va_arg(arguments, int) & 0xFF));
+        appendThroughBuffer(output, directive, u"l", u'c', va_arg(arguments, int) & 0xFF);
         break;
     case u'C':
-        appendThroughBuffer(output, directive, u"l", u'c', int32_t(va_arg(arguments, int) & 0xFFFF));
+        appendThroughBuffer(output, directive, u"l", u'c', va_arg(arguments, int) & 0xFFFF);
         break;
     case u'p': // every digit of the pointer, in upper case, as Windows' C library writes it
         appendThroughBuffer(output, directive, u"ll", u'X',
-                            int64_t(reinterpret_cast<uintptr_t>(va_arg(arguments, const void*))),
+                            static_cast<long long>(reinterpret_cast<uintptr_t>(va_arg(arguments, const void*))),
                             kPointerPrecision);
         break;
     case u's':

@@ -177,21 +177,6 @@ private:
     bool m_swapped = false;
 };
 
-class ActiveGuardScope {
-public:
-    explicit ActiveGuardScope(ActiveGuard& guard) : m_guard(guard)
-    {
-        guard.enclosing = t_innermost;
-        t_innermost = &guard;
-    }
-    ActiveGuardScope(const ActiveGuardScope&) = delete;
-    ActiveGuardScope& operator=(const ActiveGuardScope&) = delete;
-    ~ActiveGuardScope() { t_innermost = m_guard.enclosing; }
-
-private:
-    ActiveGuard& m_guard;
-};
-
 // The frame a fault returns to and a thrown exception is seen at. Its
 // scopes are cleanups, so the unwinder consults it in the first pass. It is
 // only ever called through `guardedCallEntry`, so the code that runs is this
@@ -199,7 +184,7 @@ private:
 bool guardedCallFrame(KxObject& object, void (KxObject::*function)(), ActiveGuard& guard)
 {
     const AlternateStackScope alternateStack;
-    const ActiveGuardScope active(guard);
+    const KxInnermostGuardScope<ActiveGuard> active(guard, t_innermost);
     if (sigsetjmp(guard.recovery, 1) != 0)
         return false;
     (object.*function)();

@@ -33,8 +33,7 @@ private:
     wchar_t m_units[kCapacity];
 };
 
-template <typename Value>
-void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_t* directive, Value value)
+void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_t* directive, va_list arguments)
 {
     wchar_t buffer[256];
     std::wstring heapBuffer;
@@ -44,7 +43,7 @@ void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_
         target = heapBuffer.data();
     }
     target[0] = L'\0';
-    std::swprintf(target, capacity, WideDirective(directive).c_str(), value);
+    std::vswprintf(target, capacity, WideDirective(directive).c_str(), arguments);
     target[capacity - 1] = L'\0';
     std::size_t index = 0;
     for (; target[index] != L'\0'; ++index)
@@ -54,24 +53,18 @@ void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_
 
 } // namespace
 
-void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, int32_t value)
+void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, ...)
 {
-    formatThroughCRuntime(output, capacity, directive, value);
+    va_list arguments;
+    va_start(arguments, directive);
+    formatThroughCRuntime(output, capacity, directive, arguments);
+    va_end(arguments);
 }
 
-void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, int64_t value)
+void _kx_format_text_directive(char16_t* output, std::size_t capacity, const char16_t* directive,
+                               const char16_t* text)
 {
-    formatThroughCRuntime(output, capacity, directive, static_cast<long long>(value));
-}
-
-void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, double value)
-{
-    formatThroughCRuntime(output, capacity, directive, value);
-}
-
-void _kx_format_directive(char16_t* output, std::size_t capacity, const char16_t* directive, const char16_t* text)
-{
-    formatThroughCRuntime(output, capacity, directive, widen(text).c_str());
+    _kx_format_directive(output, capacity, directive, widen(text).c_str());
 }
 
 } // namespace Kavo

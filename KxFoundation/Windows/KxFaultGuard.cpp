@@ -43,21 +43,6 @@ struct ActiveGuard {
 
 thread_local ActiveGuard* t_innermost = nullptr;
 
-class ActiveGuardScope {
-public:
-    explicit ActiveGuardScope(ActiveGuard& guard) : m_guard(guard)
-    {
-        guard.enclosing = t_innermost;
-        t_innermost = &guard;
-    }
-    ActiveGuardScope(const ActiveGuardScope&) = delete;
-    ActiveGuardScope& operator=(const ActiveGuardScope&) = delete;
-    ~ActiveGuardScope() { t_innermost = m_guard.enclosing; }
-
-private:
-    ActiveGuard& m_guard;
-};
-
 // System error codes (severity "error", not customer-defined) are the
 // hardware faults and the system's own failures.
 bool isFault(const EXCEPTION_RECORD& record) { return (record.ExceptionCode & 0xE0000000u) == 0xC0000000u; }
@@ -174,7 +159,7 @@ void resumeAtRecoveryPoint(CONTEXT& context, const jmp_buf& recovery)
 bool guardedCallFrame(KxObject& object, void (KxObject::*function)(), ActiveGuard& guard)
 {
     FrameHandlerScope frameHandler;
-    const ActiveGuardScope active(guard);
+    const KxInnermostGuardScope<ActiveGuard> active(guard, t_innermost);
     if (setjmp(guard.recovery) != 0) {
         frameHandler.recovered();
         if (guard.stackOverflowed)
