@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <type_traits>
 
 namespace Kavo {
 
@@ -134,6 +135,8 @@ template <typename Value>
 void appendThroughBuffer(std::u16string& output, const Directive& directive, std::u16string_view sizeModifier,
                          char16_t conversion, Value value, std::u16string_view precision = {})
 {
+    // The C formatter takes the value through `...`: only what it reads back.
+    static_assert(std::is_same_v<Value, int> || std::is_same_v<Value, long long> || std::is_same_v<Value, double>);
     CDirectiveText cDirective;
     directive.cDirective(cDirective, sizeModifier, conversion, precision);
     char16_t buffer[kDirectiveBufferUnits];

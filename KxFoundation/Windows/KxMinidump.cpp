@@ -53,10 +53,9 @@ const DebugHelp& debugHelp()
     return library;
 }
 
-// The debug-help library is single-threaded, and its writer suspends every
-// other thread while it copies their stacks: two writers at once can each
-// suspend the other inside the heap and never return. So one thread writes
-// at a time, the others wait their turn. A thread that faults inside its own
+// The debug-help library is single-threaded: two threads writing at once
+// corrupt its symbol tables and crash inside it. So one thread writes at a
+// time and the others wait their turn; a thread that faults inside its own
 // dump gives up the second one rather than enter the library again. A plain
 // atomic owner, not a lock object, because fault handlers come through here.
 class OneWriterAtATime {
@@ -76,9 +75,11 @@ private:
     static bool enter()
     {
         const DWORD self = GetCurrentThreadId();
-        for (DWORD owner = 0; !s_writer.compare_exchange_weak(owner, self); owner = 0) {
+        DWORD owner = 0;
+        while (!s_writer.compare_exchange_weak(owner, self)) {
             if (owner == self)
                 return false;
+            owner = 0;
             Sleep(1);
         }
         return true;
