@@ -15,7 +15,7 @@ KxString PackageHeader::name(int32_t index) const
 
 bool isLauncherEntry(const KxString& name) { return KxString(kLauncherFileName).equalsIgnoreCase(name); }
 
-std::optional<bool> launcherEntriesCarryData(const PackageHeader& header, const PackageLocation& location)
+std::optional<DataArea> fitDataArea(const PackageHeader& header, const PackageLocation& location)
 {
     int64_t allEntries = 0;
     int64_t withoutLauncher = 0;
@@ -30,10 +30,11 @@ std::optional<bool> launcherEntriesCarryData(const PackageHeader& header, const 
     const int64_t dataStart = int64_t(location.headerOffset) + int64_t(headerBytes(header.count));
     const int64_t footerStart = int64_t(location.fileLength) - int64_t(location.certificateSize) -
                                 int64_t(location.padding) - kFooterBytes;
-    if (dataStart + allEntries == footerStart)
-        return true;
-    if (dataStart + withoutLauncher == footerStart)
-        return false;
+    const int64_t room = footerStart - dataStart;
+    if (allEntries == room)
+        return DataArea{true, 0};
+    if (withoutLauncher <= room)
+        return DataArea{false, uint64_t(room - withoutLauncher)};
     return std::nullopt;
 }
 

@@ -125,10 +125,11 @@ OpenResult Locator::open()
 
     if (!readHeaderTable())
         return refuse();
-    const std::optional<bool> carryData = launcherEntriesCarryData(m_header, location);
-    if (!carryData)
+    const std::optional<DataArea> dataArea = fitDataArea(m_header, location);
+    if (!dataArea)
         return refuse();
-    m_header.launcherEntriesCarryData = *carryData;
+    m_header.launcherEntriesCarryData = dataArea->launcherEntriesCarryData;
+    location.slack = dataArea->slack;
     m_result.outcome = OpenOutcome::Opened;
     return m_result;
 }
@@ -151,20 +152,20 @@ void Locator::readCertificateTableAndPadding()
 }
 
 // A signer pads the file with zero bytes to a multiple of 8 before its
-// table, so the footer lies where 0 to 7 zero bytes separate it from the
-// table; without a table it is the last 8 bytes. A magic followed by
-// anything else is an entry's data: the last entry cannot point the launcher
-// at a header of its own. The earliest fit wins; every fit is counted, so
-// tools can report an ambiguous footer. A file shorter than the window has
-// no padding.
+// table, and removing the signature leaves that padding behind, so the
+// footer lies where 0 to 7 zero bytes separate it from the table or the end
+// of the file. A magic followed by anything else is an entry's data: the
+// last entry cannot point the launcher at a header of its own, since a real
+// footer is never zero bytes. The earliest fit wins; every fit is counted,
+// so tools can report an ambiguous footer. A file shorter than the window
+// has no padding.
 void Locator::findFooterBeforeTable()
 {
     std::array<uint8_t, kPaddingWindowBytes> window{};
     const int64_t windowFromEnd = int64_t(kPaddingWindowBytes) + m_result.location.certificateSize;
     if (!m_file.seek(-windowFromEnd, KxSeekOrigin::End) || !readExactly(m_file, window.data(), kPaddingWindowBytes))
         return;
-    const int32_t largestPadding = m_result.location.certificateSize != 0 ? kMaxPadding : 0;
-    for (int32_t padding = largestPadding; padding >= 0; --padding) {
+    for (int32_t padding = kMaxPadding; padding >= 0; --padding) {
         const uint8_t* footer = window.data() + kPaddingWindowBytes - kFooterBytes - uint32_t(padding);
         const uint8_t* paddingEnd = window.data() + kPaddingWindowBytes;
         if (!isMagicAt(footer) ||

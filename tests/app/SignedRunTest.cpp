@@ -61,9 +61,11 @@ protected:
 
 } // namespace
 
-TEST_F(SignedRunTest, ASignedPackageRunsWithEitherDigest)
+TEST_F(SignedRunTest, ASignedPackageRunsWithEitherDigestOrWithItsSignatureRemoved)
 {
-    for (const char16_t* name : {u"tiny-pe32-sha256.exe", u"tiny-pe32plus-sha1.exe"}) {
+    // Removing the signature leaves the signer's zero padding behind the
+    // footer: the launcher is unsigned again and runs as one.
+    for (const char16_t* name : {u"tiny-pe32-sha256.exe", u"tiny-pe32plus-sha1.exe", u"tiny-pe32-signature-removed.exe"}) {
         install(signedPackage(name));
         EXPECT_EQ(run({}), kExitMainToolStarted) << fs::path(name);
         EXPECT_EQ(temp.readFile(u"QIRA_t.exe"), "signed main tool\n") << fs::path(name);

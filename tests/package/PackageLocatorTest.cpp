@@ -60,14 +60,14 @@ TEST(PackageLocator, CrossBuiltLaunchersAreRealPeImages)
     }
 }
 
-// Every launcher kind, unsigned and signed with every padding a signer may
-// choose: the package opens at its data area and the log tells where the
-// table and the footer were.
+// Every launcher kind, unsigned and signed, with every padding a signer may
+// choose (removing the signature leaves it behind): the package opens at its
+// data area and the log tells where the table and the footer were.
 TEST(PackageLocator, FindsThePackageInFrontOfTheCertificateTable)
 {
     for (const LauncherImage& image : launcherImages()) {
         for (const uint32_t certificateSize : {0u, 1064u}) {
-            for (uint32_t padding = 0; padding < (certificateSize ? 8u : 1u); ++padding) {
+            for (uint32_t padding = 0; padding < 8u; ++padding) {
                 const std::string where = std::string(image.label) + ", table " + std::to_string(certificateSize) +
                                           ", padding " + std::to_string(padding);
                 PackageRun run;
@@ -110,9 +110,74 @@ TEST(PackageLocator, EntriesNamedLikeTheLauncherMayOrMayNotCarryData)
     }
 }
 
+// Bytes after the last entry and before the footer are never read: the
+// package opens, every entry gets its own bytes, and the locator tells how
+// many there are.
+TEST(PackageLocator, BytesBetweenTheDataAreaAndTheFooterAreLeftUnread)
+{
+    struct Case {
+        const char* label;
+        std::vector<FixtureEntry> entries;
+        uint32_t certificateSize;
+        uint64_t slack;
+    };
+    const std::vector<Case> cases{
+        {"one byte recorded short", {{u"QIRA_t.exe", "main", {}, true}, {u"docs\\a.txt", "xy", 1, true}}, 0, 1},
+        {"a signed file", {{u"QIRA_t.exe", "main", 2, true}, {u"docs\\a.txt", "xy", 0, true}}, 1064, 4},
+        {"a launcher entry without bytes",
+         {{u"QIRA_t.exe", "main", {}, true}, {u"Tessit.exe", "", 100, true}, {u"docs\\a.txt", "xy", 1, true}}, 0, 1},
+    };
+    for (const Case& c : cases) {
+        PackageLayout layout;
+        layout.entries = c.entries;
+        layout.certificateSize = c.certificateSize;
+        layout.padding = c.certificateSize ? 4 : 0;
+        PackageRun run;
+        const OpenResult result = run.open(buildPackage(layout));
+        ASSERT_EQ(result.outcome, OpenOutcome::Opened) << c.label;
+        EXPECT_EQ(result.location.slack, c.slack) << c.label;
+        EXPECT_FALSE(run.header.launcherEntriesCarryData) << c.label;
+        const ExtractionReport report = run.extract();
+        EXPECT_FALSE(report.damaged()) << c.label;
+        for (size_t index = 0; index < c.entries.size(); ++index) {
+            const FixtureEntry& entry = c.entries[index];
+            if (entry.name == u"Tessit.exe")
+                continue;
+            const size_t size = size_t(entry.recordedSize.value_or(int32_t(entry.data.size())));
+            std::u16string path = entry.name;
+            std::replace(path.begin(), path.end(), u'\\', u'/');
+            EXPECT_EQ(run.extracted(path), entry.data.substr(0, size)) << c.label << ", entry " << index + 1;
+        }
+    }
+}
+
+// A launcher whose signature osslsigncode removed keeps the signer's zero
+// padding behind its footer, and still opens.
+TEST(PackageLocator, OpensALauncherWhoseSignatureWasRemoved)
+{
+    if (!signedPackagesBuilt)
+        GTEST_SKIP() << signedPackagesSkipped;
+    for (const char16_t* name : {u"signed/tiny-pe32-signature-removed.exe", u"signed/tiny-pe32plus-signature-removed.exe"}) {
+        const std::string label = std::filesystem::path(name).filename().string();
+        const std::string bytes = fileBytes(crossBuiltProgram(name));
+        ASSERT_EQ(getLittleEndian(bytes, securityEntryOffset(bytes) + 4), 0u) << label << " still has a table";
+        PackageRun run;
+        const OpenResult result = run.open(bytes);
+        ASSERT_EQ(result.outcome, OpenOutcome::Opened) << label;
+        // The package as packed: header, QIRA_t.exe, docs\data.bin, footer.
+        const uint64_t packedLength = result.location.headerOffset + 8 + 2 * 132 + 17 + 600000 + 8;
+        EXPECT_GT(bytes.size(), packedLength) << label;
+        EXPECT_EQ(uint64_t(result.location.padding), bytes.size() - packedLength) << label;
+        EXPECT_EQ(result.location.certificateSize, 0u) << label;
+        EXPECT_EQ(run.header.oemId, 47) << label;
+        EXPECT_FALSE(run.extract().damaged()) << label;
+        EXPECT_EQ(run.extracted(u"QIRA_t.exe"), "signed main tool\n") << label;
+        EXPECT_EQ(run.extracted(u"docs/data.bin").size(), 600000u) << label;
+    }
+}
+
 // Whatever the last entry ends with, only the footer the packer wrote counts:
-// it is the last 8 bytes of an unsigned file, and only zeros follow it up to
-// a certificate table.
+// only zeros follow it up to the certificate table or the end of the file.
 TEST(PackageLocator, TheLastEntryCannotStandInForTheFooter)
 {
     PackageLayout probe;
@@ -132,7 +197,7 @@ TEST(PackageLocator, TheLastEntryCannotStandInForTheFooter)
     };
     for (const auto& [label, ending] : endings) {
         for (const uint32_t certificateSize : {0u, 1064u}) {
-            for (uint32_t padding = 0; padding < (certificateSize ? 8u : 1u); ++padding) {
+            for (uint32_t padding = 0; padding < 8u; ++padding) {
                 const std::string where = std::string(label) + ", table " + std::to_string(certificateSize) +
                                           ", padding " + std::to_string(padding);
                 PackageLayout layout = probe;
@@ -203,9 +268,6 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
         {"size past the end",
          [](PackageLayout& layout) { layout.entries[1].recordedSize = 1 << 20; return buildPackage(layout); },
          OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
-        {"size short of the footer",
-         [](PackageLayout& layout) { layout.entries[1].recordedSize = 1; return buildPackage(layout); },
-         OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
         {"name slot without U+0000",
          [](PackageLayout& layout) { layout.terminateNames = false; return buildPackage(layout); }, OpenOutcome::Failed,
          OpenProblem::Inconsistent, kMessageInconsistent},
@@ -224,10 +286,6 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              return file;
          },
          OpenOutcome::Failed, OpenProblem::Inconsistent, kMessageInconsistent},
-        // Only a signer pads, in front of its table.
-        {"padding without a certificate table",
-         [](PackageLayout& layout) { layout.padding = 4; return buildPackage(layout); }, OpenOutcome::Failed,
-         OpenProblem::NoFooter, kMessageNoFooter},
         // Signers pad with zeros: a magic followed by anything else is no footer.
         {"padding that is not zero",
          [](PackageLayout& layout) {
@@ -236,6 +294,15 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
              PackageRegions regions;
              std::string file = buildPackage(layout, &regions);
              file[regions.padding + 1] = '\x01';
+             return file;
+         },
+         OpenOutcome::Failed, OpenProblem::NoFooter, kMessageNoFooter},
+        {"padding that is not zero, without a certificate table",
+         [](PackageLayout& layout) {
+             layout.padding = 3;
+             PackageRegions regions;
+             std::string file = buildPackage(layout, &regions);
+             file[regions.padding + 2] = '\x01';
              return file;
          },
          OpenOutcome::Failed, OpenProblem::NoFooter, kMessageNoFooter},

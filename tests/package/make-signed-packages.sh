@@ -2,7 +2,10 @@
 # Packs each stand-in launcher with a small package, written byte by byte
 # without the packer (which a cross build cannot run here), and signs the
 # result with osslsigncode and a throwaway certificate, once per digest
-# algorithm: LAUNCHER-sha256.exe, LAUNCHER-sha1.exe, LAUNCHER-sha512.exe.
+# algorithm: LAUNCHER-sha256.exe, LAUNCHER-sha1.exe, LAUNCHER-sha512.exe;
+# and LAUNCHER-signature-removed.exe, the SHA-256 one after
+# `osslsigncode remove-signature`, which keeps the signer's zero padding
+# behind the footer.
 # The package: QIRA_t.exe ("signed main tool\n") and docs\data.bin (600000
 # bytes, more than one copy block), OEM number 47.
 # Usage: make-signed-packages.sh OUTPUT_FOLDER LAUNCHER.exe...
@@ -46,4 +49,6 @@ for launcher in "$@"; do
       -in "$work/$name.exe" -out "$work/$name-$algorithm.exe" >/dev/null
     mv "$work/$name-$algorithm.exe" "$output/"
   done
+  osslsigncode remove-signature -in "$output/$name-sha256.exe" -out "$work/$name-signature-removed.exe" >/dev/null
+  mv "$work/$name-signature-removed.exe" "$output/"
 done

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -197,4 +199,37 @@ TEST(PackageInspection, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem
     }
     EXPECT_NE(verified.find("unsafe entry name 'line\\x0Afeed.txt'"), std::string::npos) << verified;
     EXPECT_NE(verified.find("unsafe entry name '. \\x.txt'"), std::string::npos) << verified;
+}
+
+// Bytes no entry reads are worth a warning, not a failure: the launcher
+// opens such a package and never reads them.
+TEST(PackageInspection, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
+{
+    struct Case {
+        const char* label;
+        std::optional<int32_t> recordedSize;
+        const char* warning; // empty: none
+    };
+    const std::vector<Case> cases{
+        {"sizes that fill the data area", {}, ""},
+        {"three bytes left over", 2, "warning: %s: 3 bytes between the data area and the footer belong to no entry\n"},
+    };
+    for (const Case& c : cases) {
+        Kavo::KxTestFolder folder;
+        PackageLayout layout;
+        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {u"docs\\a.txt", "xyzab", c.recordedSize, true}};
+        folder.writeFile(u"packed.exe", buildPackage(layout));
+        const fs::path packed = folder.path() / "packed.exe";
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        int exitCode = -1;
+        EXPECT_NO_THROW(exitCode = verifyPackage(packed)) << c.label;
+        EXPECT_EQ(exitCode, 0) << c.label;
+        const std::string printed = testing::internal::GetCapturedStdout();
+        const std::string warned = testing::internal::GetCapturedStderr();
+        EXPECT_NE(printed.find("2 entries, consistent, not signed"), std::string::npos) << c.label << ": " << printed;
+        char expected[512] = {};
+        std::snprintf(expected, sizeof expected, c.warning, packed.u8string().c_str());
+        EXPECT_EQ(warned, *c.warning ? std::string("tessit-pack: ") + expected : std::string()) << c.label;
+    }
 }

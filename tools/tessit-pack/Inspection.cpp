@@ -154,6 +154,10 @@ int verifyPackage(const fs::path& file)
     };
     for (const std::string& problem : layoutProblems(package.location()))
         report(problem);
+    // The launcher never reads them, so the package still opens and runs.
+    if (package.location().slack != 0)
+        std::fprintf(stderr, "tessit-pack: warning: %s: %llu bytes between the data area and the footer belong to no entry\n",
+                     utf8Of(file).c_str(), static_cast<unsigned long long>(package.location().slack));
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
         if (isUnsafeEntryName(name))

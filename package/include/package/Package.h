@@ -46,9 +46,10 @@ struct PackageLocation {
     uint64_t fileLength = 0;
     uint32_t certificateOffset = 0; // as the security directory records it
     uint32_t certificateSize = 0;   // C: the table ends at the end of the file
-    int32_t padding = 0;            // P: zero bytes between the footer and the table
+    int32_t padding = 0;            // P: zero bytes between the footer and the table or the end
     uint32_t footerCandidates = 0;  // places before the table where a footer fits
     uint32_t headerOffset = 0;      // H
+    uint64_t slack = 0;             // bytes between the data area and the footer, never read
 };
 
 enum class OpenOutcome { Opened, Failed, Stopped };

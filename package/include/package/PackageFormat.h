@@ -22,13 +22,20 @@ inline uint64_t headerBytes(int32_t count) { return kHeaderFixedBytes + uint64_t
 
 bool isLauncherEntry(const KxString& name);
 
-// Checks that a header read at `headerOffset` describes a package that ends
-// exactly at the footer found before the padding and the certificate table:
-// every size 0 or more, every name slot terminated, and the data area
-// filling the room between header and footer with or without the bytes of
-// entries named like the launcher. Gives whether those bytes are stored;
-// nothing when neither layout fits.
-std::optional<bool> launcherEntriesCarryData(const PackageHeader& header, const PackageLocation& location);
+// How the entries' bytes lie between the header and the footer.
+struct DataArea {
+    bool launcherEntriesCarryData; // entries named like the launcher have bytes there
+    uint64_t slack;                // bytes after the last entry that no entry reads
+};
+
+// Checks that a header read at `headerOffset` describes a package whose data
+// area ends at or before the footer found in front of the padding and the
+// certificate table: every size 0 or more and every name slot terminated.
+// A data area that fills the room exactly tells whether entries named like
+// the launcher carry bytes; otherwise they carry none (nothing reads them)
+// and what is left before the footer is slack, never read. Nothing when
+// the entries do not fit.
+std::optional<DataArea> fitDataArea(const PackageHeader& header, const PackageLocation& location);
 
 } // namespace Tessit
 
