@@ -212,6 +212,37 @@ bool Extraction::matchesPackage(KxFile& held, int32_t size)
     return same && unchecked == 0 && held.read(&beyondTheEnd, 1) == 0;
 }
 
+// The programs held so far, by entry name.
+class HeldPrograms {
+public:
+    explicit HeldPrograms(std::vector<std::unique_ptr<KxFile>>& files) : m_files(files) {}
+
+    void add(const KxString& name, std::unique_ptr<KxFile> file)
+    {
+        m_names.push_back(name);
+        m_files.push_back(std::move(file));
+    }
+
+    // Gives up the hold on an earlier entry of the same name (one file on
+    // Windows whatever the letter case), which would keep the later entry
+    // from replacing it. True when there was one.
+    bool release(const KxString& name)
+    {
+        for (size_t index = 0; index < m_names.size(); ++index) {
+            if (!m_names[index].equalsIgnoreCase(name))
+                continue;
+            m_names.erase(m_names.begin() + std::ptrdiff_t(index));
+            m_files.erase(m_files.begin() + std::ptrdiff_t(index));
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::vector<KxString> m_names;
+    std::vector<std::unique_ptr<KxFile>>& m_files;
+};
+
 } // namespace
 
 ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, const PackageHeader& header,
@@ -219,12 +250,19 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
 {
     ExtractionReport report;
     Extraction extraction(packageFile, targetFolder, log);
+    HeldPrograms heldPrograms(report.heldPrograms);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
         std::unique_ptr<KxFile> held;
-        const EntryOutcome outcome = extraction.extract(index + 1, name, header.sizes[size_t(index)],
-                                                        header.launcherEntriesCarryData,
-                                                        isProgram && isProgram(name) ? &held : nullptr);
+        // The later of two entries of one name wins. Once the earlier one is
+        // no longer held, a target the later one did not replace holds
+        // bytes nothing has checked: it counts as damaged.
+        const bool replacesHeld = heldPrograms.release(name);
+        EntryOutcome outcome = extraction.extract(index + 1, name, header.sizes[size_t(index)],
+                                                  header.launcherEntriesCarryData,
+                                                  isProgram && isProgram(name) ? &held : nullptr);
+        if (replacesHeld && outcome == EntryOutcome::NotCreated)
+            outcome = EntryOutcome::Damaged;
         if (outcome == EntryOutcome::Damaged) {
             const KxString& target = extraction.lastTarget;
             log.appendFormat(kLogDamaged, &target);
@@ -232,7 +270,7 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
                 report.firstDamagedTarget = target;
         }
         if (held && held->isOpen())
-            report.heldPrograms.push_back(std::move(held));
+            heldPrograms.add(name, std::move(held));
         report.entries.push_back(outcome);
     }
     packageFile.close();

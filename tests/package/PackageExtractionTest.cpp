@@ -76,6 +76,48 @@ TEST(PackageExtraction, OverwritesAndTheLaterOfTwoEqualNamesWins)
     EXPECT_EQ(run.extracted(u"twice.txt"), "second");
 }
 
+// A program held since its extraction does not keep a later entry of the
+// same name out: the later one is written, held, read back and is the one
+// left in the file.
+TEST(PackageExtraction, TheLaterOfTwoProgramsOfOneNameWinsAndIsHeld)
+{
+    const auto isProgram = [](const KxString& name) { return name.equalsIgnoreCase(u"QIRA_t.exe"); };
+    PackageRun run;
+    const ExtractionReport report = extractEntries(
+        run, {{u"QIRA_t.exe", "first main tool", {}, true}, {u"QIRA_t.exe", "second main tool", {}, true}}, isProgram);
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written}));
+    EXPECT_FALSE(report.damaged());
+    EXPECT_EQ(run.extracted(u"QIRA_t.exe"), "second main tool");
+    ASSERT_EQ(report.heldPrograms.size(), 1u);
+    char held[32] = {};
+    ASSERT_TRUE(report.heldPrograms[0]->seek(0, Kavo::KxSeekOrigin::Start));
+    EXPECT_EQ(report.heldPrograms[0]->read(held, sizeof held), 16);
+    EXPECT_EQ(std::string(held), "second main tool");
+}
+
+// Once the earlier program is no longer held, something else may take its
+// place before the later one is written; a later one that then cannot be
+// written leaves a file nobody checked, which must not be started.
+TEST(PackageExtraction, AProgramLeftUncheckedByALaterEntryIsDamaged)
+{
+    PackageRun run;
+    int calls = 0;
+    const auto isProgramAndSwapped = [&](const KxString& name) {
+        if (++calls == 2) {
+            std::filesystem::remove(run.folder.at(u"temp/QIRA_t.exe"));
+            std::filesystem::create_directory(run.folder.at(u"temp/QIRA_t.exe"));
+            run.folder.writeFile(u"temp/QIRA_t.exe/planted", "planted");
+        }
+        return name.equalsIgnoreCase(u"QIRA_t.exe");
+    };
+    const ExtractionReport report = extractEntries(
+        run, {{u"QIRA_t.exe", "first main tool", {}, true}, {u"QIRA_t.exe", "second main tool", {}, true}},
+        isProgramAndSwapped);
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Damaged}));
+    EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"QIRA_t.exe");
+    EXPECT_TRUE(report.heldPrograms.empty());
+}
+
 // Only the whole name counts as the launcher's own, in any letter case.
 TEST(PackageExtraction, SkipsTheLauncherItself)
 {
