@@ -89,11 +89,12 @@ KxString argumentText(const KxString& commandLine)
     return KxString(text);
 }
 
-KxString quoteWindowsArgument(const KxString& argument)
+namespace {
+
+bool needsQuotes(const std::u16string& text) { return text.empty() || text.find_first_of(u" \t\"") != std::u16string::npos; }
+
+KxString alwaysQuoted(const std::u16string& text)
 {
-    const std::u16string text(argument.c_str(), argument.length());
-    if (!text.empty() && text.find_first_of(u" \t\"") == std::u16string::npos)
-        return argument;
     std::u16string quoted(1, u'"');
     size_t backslashes = 0;
     for (const char16_t unit : text) {
@@ -111,6 +112,16 @@ KxString quoteWindowsArgument(const KxString& argument)
     return KxString(quoted.c_str());
 }
 
+bool isSwitch(const std::u16string& text) { return !needsQuotes(text) && (text[0] == u'/' || text[0] == u'-'); }
+
+} // namespace
+
+KxString quoteWindowsArgument(const KxString& argument)
+{
+    const std::u16string text(argument.c_str(), argument.length());
+    return needsQuotes(text) ? alwaysQuoted(text) : argument;
+}
+
 KxString joinWindowsArguments(const std::vector<KxString>& arguments)
 {
     KxString line;
@@ -118,6 +129,18 @@ KxString joinWindowsArguments(const std::vector<KxString>& arguments)
         if (line.length() != 0)
             line += u" ";
         line += quoteWindowsArgument(argument);
+    }
+    return line;
+}
+
+KxString windowsToolParameters(const std::vector<KxString>& arguments)
+{
+    KxString line;
+    for (const KxString& argument : arguments) {
+        if (line.length() != 0)
+            line += u" ";
+        const std::u16string text(argument.c_str(), argument.length());
+        line += isSwitch(text) ? argument : alwaysQuoted(text);
     }
     return line;
 }

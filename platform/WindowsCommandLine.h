@@ -27,6 +27,11 @@ KxString quoteWindowsArgument(const KxString& argument);
 // Arguments joined by blanks, each quoted where it needs it.
 KxString joinWindowsArguments(const std::vector<KxString>& arguments);
 
+// The parameters of a tool that takes switches and paths (regsvr32): a
+// switch ('/' or '-' first, nothing in it to quote) as it is, every other
+// argument, a path, between double quotes whatever it holds.
+KxString windowsToolParameters(const std::vector<KxString>& arguments);
+
 // The command line that starts `program` with `arguments`. The program's
 // path is always quoted: unquoted, process creation would try each
 // blank-separated prefix of it as a program of its own.

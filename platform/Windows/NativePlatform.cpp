@@ -154,7 +154,7 @@ std::optional<uint32_t> NativePlatform::runHiddenAndWait(const KxString& program
 bool NativePlatform::shellOpen(const KxString& program, const std::vector<KxString>& arguments,
                                const KxString& folder, ProgramWindow window)
 {
-    return shellOpenWithParameterLine(program, joinWindowsArguments(arguments), folder, window);
+    return shellOpenWithParameterLine(program, windowsToolParameters(arguments), folder, window);
 }
 
 // The shell opens a folder in a window of its own and reports success: only

@@ -63,6 +63,29 @@ TEST(WindowsCommandLine, QuotedArgumentsComeBackUnchanged)
     EXPECT_EQ(quoteWindowsArgument(u"a b"), KxString(u"\"a b\""));
 }
 
+// A tool's switches stay as they are; a path is always quoted, and comes
+// back unchanged.
+TEST(WindowsCommandLine, ToolParametersQuoteEveryPath)
+{
+    struct Case {
+        std::vector<KxString> arguments;
+        const char16_t* parameters;
+    };
+    const std::vector<Case> cases = {
+        {texts({u"/s", u"C:\\T\\Viewer.ocx"}), u"/s \"C:\\T\\Viewer.ocx\""},
+        {texts({u"/s", u"C:\\my controls\\a.ocx"}), u"/s \"C:\\my controls\\a.ocx\""},
+        {texts({u"-install", u"C:\\T\\"}), u"-install \"C:\\T\\\\\""},
+        {texts({u"/s", u"C:\\a\"b.ocx"}), u"/s \"C:\\a\\\"b.ocx\""},
+        {texts({u"/s x", u""}), u"\"/s x\" \"\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(windowsToolParameters(c.arguments), KxString(c.parameters)) << testing::PrintToString(KxString(c.parameters));
+        std::vector<KxString> expected{u"C:\\regsvr32.exe"};
+        expected.insert(expected.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(splitWindowsCommandLine(KxString(u"C:\\regsvr32.exe ") + windowsToolParameters(c.arguments)), expected);
+    }
+}
+
 TEST(WindowsCommandLine, ArgumentTextIsWhatFollowsTheProgramName)
 {
     struct Case {

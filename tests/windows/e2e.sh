@@ -142,7 +142,9 @@ check "the installer ran with its quoted path and -install" \
 order=$(cut -f1 "$journal" | tr '\n' ',')
 check "the installer finished before the control and the main tool started" \
   bash -c '[[ "$1" == "installer start,installer end,"* ]]' _ "$order"
-check "the control was registered through regsvr32" contains "$journal" "register${tab}${temp_folder}Viewer.ocx"
+check "the control was registered through regsvr32" contains "$journal" "register${tab}${temp_folder}Viewer.ocx${tab}"
+check "regsvr32 got /s and the control's path between double quotes" \
+  contains "$journal" " /s \"${temp_folder}Viewer.ocx\""
 check "the main tool got its parameter line" \
   contains "$journal" "QIRA_t.exe\" 1${tab}12${tab}Model DEBUG${tab}"
 check "the main tool runs in the temporary folder" contains "$journal" "main folder${tab}${temp_windows}"

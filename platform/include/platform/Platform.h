@@ -125,7 +125,8 @@ public:
     virtual std::optional<uint32_t> runHiddenAndWait(const KxString& program,
                                                      const std::vector<KxString>& arguments) = 0;
     // Starts without waiting, in `folder` unless that is empty; true when the
-    // program was started.
+    // program was started. Windows writes a switch as it is and every other
+    // argument, a path, between double quotes.
     virtual bool shellOpen(const KxString& program, const std::vector<KxString>& arguments, const KxString& folder,
                            ProgramWindow window) = 0;
     // As shellOpen with one argument, the parameter line; Windows hands it on

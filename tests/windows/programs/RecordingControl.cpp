@@ -1,4 +1,5 @@
-// Stands in for a packaged control: registering it records that it ran.
+// Stands in for a packaged control: registering it records that it ran, and
+// the command line of the process that registered it.
 #include "Journal.h"
 
 static HMODULE thisModule;
@@ -14,7 +15,7 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(thisModule, path, MAX_PATH);
-    appendToJournal(thisModule, std::wstring(L"register\t") + path);
+    appendToJournal(thisModule, std::wstring(L"register\t") + path + L"\t" + GetCommandLineW());
     return S_OK;
 }
 
