@@ -1,5 +1,7 @@
 #include "package/Package.h"
 
+#include "KxFoundation/KxPath.h"
+
 #include <algorithm>
 #include <string>
 
@@ -41,14 +43,13 @@ std::vector<bool> loneSurrogates(const std::u16string& text)
 
 } // namespace
 
-// A lone surrogate has no UTF-8 form: written, it would make a name no
-// other program can spell.
+// Names are joined to the folder unchanged: a leading separator only
+// doubles the folder's own, and lands inside it. A lone surrogate has no
+// UTF-8 form: written, it would make a name no other program can spell.
 bool isUnsafeEntryName(const KxString& name)
 {
     const std::u16string text(name.c_str(), name.length());
-    if (!text.empty() && isSeparator(text.front()))
-        return true;
-    if (text.find(u':') != std::u16string::npos || std::any_of(text.begin(), text.end(), isControl))
+    if (Kavo::namesDriveOrStream(name) || std::any_of(text.begin(), text.end(), isControl))
         return true;
     const std::vector<bool> lone = loneSurrogates(text);
     if (std::find(lone.begin(), lone.end(), true) != lone.end())

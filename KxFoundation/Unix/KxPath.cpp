@@ -10,6 +10,8 @@
 
 namespace Kavo {
 
+bool namesDriveOrStream(const KxString&) { return false; }
+
 bool fileExists(const KxString& path)
 {
     struct stat status;

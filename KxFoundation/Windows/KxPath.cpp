@@ -11,6 +11,8 @@
 
 namespace Kavo {
 
+bool namesDriveOrStream(const KxString& name) { return name.indexOfAny(u":", 0) != -1; }
+
 bool fileExists(const KxString& path)
 {
     struct _stat64 status;

@@ -233,3 +233,28 @@ TEST(PackageInspection, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
         EXPECT_EQ(warned, *c.warning ? std::string("tessit-pack: ") + expected : std::string()) << c.label;
     }
 }
+
+// The packer makes packages for Windows launchers whatever system it runs
+// on: it refuses what they would skip, and lets pass what lands inside the
+// folder.
+TEST(PackEntries, RefusesNamesALauncherWouldNotWrite)
+{
+    struct Case {
+        const char16_t* name;
+        bool refused;
+    };
+    const std::vector<Case> cases{
+        {u"a:b.txt", true},      {u"C:\\drive.txt", true}, {u"..\\up.txt", true},
+        {u"a\\..\\..\\up.txt", true}, {u"\\lead.txt", false},  {u"docs\\a.txt", false},
+    };
+    for (const Case& c : cases) {
+        PackEntry entry;
+        entry.name = c.name;
+        entry.source = "source.txt";
+        entry.size = 1;
+        if (c.refused)
+            EXPECT_THROW(checkEntries({entry}), PackError) << testing::PrintToString(KxString(c.name));
+        else
+            EXPECT_NO_THROW(checkEntries({entry})) << testing::PrintToString(KxString(c.name));
+    }
+}

@@ -89,6 +89,10 @@ void checkEntries(const std::vector<PackEntry>& entries)
         if (entry.name.length() > kMaxNameUnits)
             throw PackError("entry name " + quoted(entry.name) + " is longer than " + std::to_string(kMaxNameUnits) +
                             " UTF-16 units");
+        // Packages are made for Windows launchers as well, whatever system packs them.
+        if (entry.name.indexOfAny(u":", 0) != -1)
+            throw PackError("entry name " + quoted(entry.name) +
+                            " holds ':', which Windows reads as a drive or a stream");
         if (isUnsafeEntryName(entry.name))
             throw PackError("entry name " + quoted(entry.name) +
                             " would be written outside the target folder");

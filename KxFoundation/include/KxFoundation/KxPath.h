@@ -43,6 +43,10 @@ bool replaceFile(const KxString& from, const KxString& to);
 // Removes a file's name; a link is removed, not what it leads to.
 bool removeFile(const KxString& path);
 
+// True when the system reads a ':' in `name` as a drive or an alternate
+// data stream (Windows); elsewhere ':' is an ordinary character.
+bool namesDriveOrStream(const KxString& name);
+
 // The full path of the running executable.
 KxString modulePath();
 

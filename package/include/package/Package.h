@@ -118,8 +118,9 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, Kavo::KxFile& package
                                 const KxString& targetFolder, KxString& log,
                                 const ProgramEntryTest& isProgram = ProgramEntryTest());
 
-// True for a name that must not be written: it begins with a separator,
-// holds a drive mark, or has a level of dots that Windows reads as '..'.
+// True for a name that must not be written: it holds a drive or stream
+// mark where the system has them (':' on Windows), a level of dots that
+// Windows reads as '..', a control character or a lone surrogate.
 bool isUnsafeEntryName(const KxString& name);
 
 // The name with every character that would act on a terminal or a log
