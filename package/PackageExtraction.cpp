@@ -84,7 +84,9 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
 // Every level of the entry's folder is a real folder below the target
 // folder: one that exists as a link or reparse point would lead the entry
 // elsewhere, so it counts as a level that cannot be made. Levels are made
-// where a backslash ends them, as createDirectories makes them.
+// where a backslash ends them, as createDirectories makes them. The log
+// tells of a folder to make only when nothing has its name: a file in its
+// place is not made into one.
 bool Extraction::makeFolderFor(const KxString& name)
 {
     KxString folder(name);
@@ -92,16 +94,16 @@ bool Extraction::makeFolderFor(const KxString& name)
     if (folder == name)
         return true;
     const std::u16string units(folder.c_str(), folder.length());
-    bool announced = false;
+    bool checked = false;
     for (size_t end = 1; end <= units.size(); ++end) {
         if (end < units.size() && !isSeparator(units[end]))
             continue;
         const KxString level = m_targetFolder + units.substr(0, end).c_str();
         if (Kavo::isRealDirectory(level))
             continue;
-        if (!announced)
+        if (!checked && !Kavo::fileExists(m_targetFolder + folder))
             m_log.appendFormat(kLogMakeFolder, &folder);
-        announced = true;
+        checked = true;
         const bool madeHere = end == units.size() || units[end] == u'\\';
         if (!madeHere || Kavo::nameExists(level) || !Kavo::createDirectory(level))
             return false;

@@ -146,6 +146,21 @@ TEST(PackageExtraction, MakesFoldersOnlyWhereMissing)
     EXPECT_EQ(run.extracted(u"s/c.txt"), "s");
 }
 
+// A file standing where an entry's folder should be is no folder to make:
+// no line says one is made, and the entry is not written.
+TEST(PackageExtraction, AFileInPlaceOfTheFolderIsNotAFolderToMake)
+{
+    PackageRun run;
+    run.folder.writeFile(u"temp/blocked", "a file");
+    const ExtractionReport report =
+        extractEntries(run, {{u"blocked\\x.txt", "x", {}, true}, {u"after.txt", "after", {}, true}});
+    const KxString& temp = run.platform.temporaryFolder;
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::NotCreated, EntryOutcome::Written}));
+    EXPECT_EQ(run.log, KxString(u"File01 : ") + temp + u"blocked\\x.txt(1)\nFile02 : " + temp + u"after.txt(5)\n");
+    EXPECT_EQ(run.folder.readFile(u"temp/blocked"), "a file");
+    EXPECT_EQ(run.extracted(u"after.txt"), "after");
+}
+
 // A target that cannot be created has its bytes passed over: every later
 // entry still receives exactly its own.
 TEST(PackageExtraction, GoesOnPastTargetsThatCannotBeCreated)
