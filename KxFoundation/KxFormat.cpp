@@ -30,25 +30,17 @@ bool isDirectiveLetter(char16_t unit)
 
 // One directive, from its '%' to its letter, taken apart into what the C
 // library may see (flags, width, precision, h/hh) and what the engine
-// decides itself (64-bit size, wide text and characters).
+// decides itself (64-bit size, wide text and characters). Any number of
+// flags and digits fits; the short directives of every day stay within the
+// string's own room.
 class CDirectiveText {
 public:
-    // Flags, width and precision beyond this length are cut; no sensible
-    // directive comes near it.
-    static constexpr std::size_t kCapacity = 64;
-
-    void clear() { m_length = 0; }
-    void append(const char16_t* begin, const char16_t* end)
-    {
-        for (; begin != end && m_length + 1 < kCapacity; ++begin)
-            m_units[m_length++] = *begin;
-        m_units[m_length] = u'\0';
-    }
-    const char16_t* c_str() const { return m_units; }
+    void clear() { m_units.clear(); }
+    void append(const char16_t* begin, const char16_t* end) { m_units.append(begin, end); }
+    const char16_t* c_str() const { return m_units.c_str(); }
 
 private:
-    char16_t m_units[kCapacity] = {};
-    std::size_t m_length = 0;
+    std::u16string m_units;
 };
 
 class Directive {
@@ -86,6 +78,9 @@ public:
         text.append(sizeModifier.data(), sizeModifier.data() + sizeModifier.size());
         text.append(&conversion, &conversion + 1);
     }
+
+    // `l` before the letter: for `c`, a wide character, as in C.
+    bool hasLongSize() const { return m_letter - m_percent >= 2 && m_letter[-1] == u'l'; }
 
     // The C library's own short sizes, which it applies to a 32-bit int.
     std::u16string_view shortSize() const
@@ -162,8 +157,8 @@ void appendDirective(std::u16string& output, const Directive& directive, va_list
     case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A':
         appendThroughBuffer(output, directive, u"", letter, va_arg(arguments, double));
         break;
-    case u'c': // a narrow byte, taken as the Latin-1 unit of the same value
-        appendThroughBuffer(output, directive, u"l", u'c', va_arg(arguments, int) & 0xFF);
+    case u'c': // a narrow byte, taken as the Latin-1 unit of the same value; with `l` a UTF-16 unit
+        appendThroughBuffer(output, directive, u"l", u'c', va_arg(arguments, int) & (directive.hasLongSize() ? 0xFFFF : 0xFF));
         break;
     case u'C':
         appendThroughBuffer(output, directive, u"l", u'c', va_arg(arguments, int) & 0xFFFF);

@@ -16,21 +16,33 @@ std::wstring widen(const char16_t* units)
     return wide;
 }
 
-// A directive is short; widening it needs no heap.
+// A directive is short: widening one needs no heap, unless it carries
+// more flags and digits than anyone writes.
 class WideDirective {
 public:
     explicit WideDirective(const char16_t* directive)
     {
-        std::size_t length = 0;
-        for (; directive[length] != u'\0' && length + 1 < kCapacity; ++length)
-            m_units[length] = static_cast<wchar_t>(directive[length]);
-        m_units[length] = L'\0';
+        const std::size_t length = std::char_traits<char16_t>::length(directive);
+        wchar_t* units = m_inline;
+        if (length >= kInlineCapacity) {
+            m_long.resize(length);
+            units = m_long.data();
+        }
+        for (std::size_t index = 0; index < length; ++index)
+            units[index] = static_cast<wchar_t>(directive[index]);
+        units[length] = L'\0';
+        m_units = units;
     }
+    WideDirective(const WideDirective&) = delete;
+    WideDirective& operator=(const WideDirective&) = delete;
+
     const wchar_t* c_str() const { return m_units; }
 
 private:
-    static constexpr std::size_t kCapacity = 64;
-    wchar_t m_units[kCapacity];
+    static constexpr std::size_t kInlineCapacity = 64;
+    wchar_t m_inline[kInlineCapacity];
+    std::wstring m_long;
+    const wchar_t* m_units = nullptr;
 };
 
 void formatThroughCRuntime(char16_t* output, std::size_t capacity, const char16_t* directive, va_list arguments)

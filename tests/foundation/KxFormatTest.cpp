@@ -60,6 +60,38 @@ TEST(KxFormat, Characters)
     EXPECT_EQ(formatted(u"%3c", 65), KxString(u"  A"));
     EXPECT_EQ(formatted(u"%C", 0x20AC), KxString(u"\u20AC"));
     EXPECT_EQ(formatted(u"%C", 0x120AC), KxString(u"\u20AC"));
+    // `l` keeps its C meaning: a wide character.
+    EXPECT_EQ(formatted(u"%lc", 0x20AC), KxString(u"\u20AC"));
+    EXPECT_EQ(formatted(u"%-3lc|", 0x20AC), KxString(u"\u20AC  |"));
+    EXPECT_EQ(formatted(u"%hc", 0x141), KxString(u"A"));
+}
+
+// Any number of flags, and widths and precisions of any length, as the C
+// printf family allows them; only the output is cut.
+TEST(KxFormat, LongDirectivesAreFormattedWhole)
+{
+    using Formatter = KxString (*)(const std::u16string&);
+    const Formatter withInt = [](const std::u16string& format) { return formatted(format.c_str(), 42); };
+    const Formatter withLongLong = [](const std::u16string& format) { return formatted(format.c_str(), 42LL); };
+    const Formatter withDouble = [](const std::u16string& format) { return formatted(format.c_str(), 3.14159); };
+    const Formatter withWideText = [](const std::u16string& format) { return formatted(format.c_str(), u"ab"); };
+    const std::u16string zeros(70, u'0');
+    const std::u16string minuses(70, u'-');
+    struct Case {
+        std::u16string format;
+        Formatter formatter;
+        std::u16string expected;
+    };
+    const std::vector<Case> cases{
+        {u"%" + zeros + u"5d", withInt, u"00042"},
+        {u"%" + zeros + u"5lld", withLongLong, u"00042"},
+        {u"%" + minuses + u"5d|", withInt, u"42   |"},
+        {u"%" + zeros + u"300d", withInt, std::u16string(255, u'0')},
+        {u"%" + zeros + u"8.3f", withDouble, u"0003.142"},
+        {u"%" + minuses + u"5S|", withWideText, u"ab   |"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.formatter(c.format), KxString(c.expected.c_str())) << testing::PrintToString(KxString(c.format.c_str()));
 }
 
 TEST(KxFormat, PointersTakeFlagsAndWidthButKeepEveryDigit)
