@@ -14,7 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -172,11 +174,18 @@ protected:
         return root.readFile(fs::relative(path, root.path()).u16string());
     }
 
-    // What the unawaited programs leave behind; bounded so a program that
-    // never runs fails the test instead of hanging it.
-    std::string awaitFile(const fs::path& path) const
+    // What the unawaited programs leave behind, once it holds `lines` lines
+    // (programs that append, one line each, may still be running); bounded
+    // so a program that never runs fails the test instead of hanging it.
+    std::string awaitFile(const fs::path& path, std::ptrdiff_t lines = 1) const
     {
-        for (int attempt = 0; attempt < 200 && !fs::exists(path); ++attempt)
+        const auto written = [&] {
+            if (!fs::exists(path))
+                return false;
+            const std::string text = readText(path);
+            return std::count(text.begin(), text.end(), '\n') >= lines;
+        };
+        for (int attempt = 0; attempt < 200 && !written(); ++attempt)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         return fs::exists(path) ? readText(path) : "(never written)";
     }

@@ -130,7 +130,7 @@ TEST_F(LauncherBinaryTest, ProgramsGetTheirArgumentsWhateverTheTemporaryFolderHo
     EXPECT_FALSE(fs::exists(root.path() / "planted-ran"));
     EXPECT_EQ(awaitFile(temp + "main-tool.txt"), "arguments: 1\nparameters: 0\t47\ta\\b \"c\"\t\nfolder: " +
                                                      temp.substr(0, temp.size() - 1) + "\nthe installer had finished\n");
-    const std::string calls = awaitFile(root.path() / "bin/regsvr32-calls.txt");
+    const std::string calls = awaitFile(root.path() / "bin/regsvr32-calls.txt", 2);
     EXPECT_NE(calls.find("[/s][" + temp + "Viewer.ocx]\n"), std::string::npos) << calls;
     EXPECT_NE(calls.find("[/s][" + temp + "controls/Grid.ocx]\n"), std::string::npos) << calls;
 }
