@@ -24,7 +24,8 @@ endif()
 add_custom_target(tessit-cross-built-programs ALL DEPENDS ${TESSIT_CROSS_BUILT_PROGRAMS})
 
 # Each of them with a package, signed by osslsigncode once per digest
-# algorithm, in signed/ beside the tests; left out, with the reason in
+# algorithm, re-signed, with a nested signature, and forged as an attacker
+# would (make-signed-packages.sh), in signed/ beside the tests; left out, with the reason in
 # TESSIT_SIGNED_PACKAGES_SKIPPED, when the stand-ins or the signing tools are
 # missing.
 set(TESSIT_SIGNED_PACKAGES)
@@ -38,8 +39,8 @@ endif()
 if(NOT TESSIT_SIGNED_PACKAGES_SKIPPED)
   foreach(program ${TESSIT_CROSS_BUILT_PROGRAMS})
     get_filename_component(name ${program} NAME_WE)
-    foreach(algorithm sha256 sha1 sha512)
-      list(APPEND TESSIT_SIGNED_PACKAGES ${CMAKE_CURRENT_BINARY_DIR}/signed/${name}-${algorithm}.exe)
+    foreach(variant md5 sha1 sha256 sha384 sha512 resigned nested forged-digest forged-attributes)
+      list(APPEND TESSIT_SIGNED_PACKAGES ${CMAKE_CURRENT_BINARY_DIR}/signed/${name}-${variant}.exe)
     endforeach()
   endforeach()
   add_custom_command(OUTPUT ${TESSIT_SIGNED_PACKAGES}
