@@ -155,7 +155,7 @@ public:
         if (!readFileDigest(message.get(), signature) ||
             messageValue<DWORD>(message.get(), CMSG_SIGNER_COUNT_PARAM) != DWORD(1))
             return std::nullopt;
-        const std::optional<std::vector<uint8_t>> signerId = messageParameter(message.get(), CMSG_SIGNER_CERT_INFO_PARAM);
+        std::optional<std::vector<uint8_t>> signerId = messageParameter(message.get(), CMSG_SIGNER_CERT_INFO_PARAM);
         if (!signerId || signerId->size() < sizeof(CERT_INFO))
             return std::nullopt;
         // The certificates the signature carries, and among them the signer's
