@@ -29,6 +29,14 @@ struct CertificateFreer {
 };
 using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
 
+struct ProviderReleaser {
+    void operator()(void* provider) const { CryptReleaseContext(reinterpret_cast<HCRYPTPROV>(provider), 0); }
+};
+
+struct HashDestroyer {
+    void operator()(void* hash) const { CryptDestroyHash(reinterpret_cast<HCRYPTHASH>(hash)); }
+};
+
 struct LocalFreer {
     void operator()(void* block) const { LocalFree(block); }
 };
@@ -96,6 +104,57 @@ bool readFileDigest(HCRYPTMSG message, AuthenticodeSignature& signature)
     return true;
 }
 
+// The contents octets of one DER element, without its tag and length: what
+// PKCS #7 hashes of signed content that is not plain data.
+std::optional<std::vector<uint8_t>> contentsOctets(const std::vector<uint8_t>& element)
+{
+    constexpr uint8_t kLongForm = 0x80;
+    constexpr size_t kMostLengthBytes = 4;
+    if (element.size() < 2)
+        return std::nullopt;
+    size_t header = 2;
+    size_t length = element[1];
+    if (length & kLongForm) {
+        const size_t lengthBytes = length & ~size_t(kLongForm);
+        if (lengthBytes == 0 || lengthBytes > kMostLengthBytes || element.size() < header + lengthBytes)
+            return std::nullopt;
+        length = 0;
+        for (size_t index = 0; index < lengthBytes; ++index)
+            length = length << 8 | element[header + index];
+        header += lengthBytes;
+    }
+    if (length != element.size() - header)
+        return std::nullopt;
+    return std::vector<uint8_t>(element.begin() + ptrdiff_t(header), element.end());
+}
+
+// The one value of the signer's one messageDigest attribute.
+std::optional<std::vector<uint8_t>> signedMessageDigest(HCRYPTMSG message)
+{
+    std::optional<std::vector<uint8_t>> encoded = messageParameter(message, CMSG_SIGNER_AUTH_ATTR_PARAM);
+    if (!encoded || encoded->size() < sizeof(CRYPT_ATTRIBUTES))
+        return std::nullopt;
+    const auto* attributes = reinterpret_cast<const CRYPT_ATTRIBUTES*>(encoded->data());
+    const CRYPT_ATTRIBUTE* found = nullptr;
+    for (DWORD index = 0; index < attributes->cAttr; ++index) {
+        const CRYPT_ATTRIBUTE& attribute = attributes->rgAttr[index];
+        if (!attribute.pszObjId || std::strcmp(attribute.pszObjId, szOID_PKCS_9_MESSAGE_DIGEST) != 0)
+            continue;
+        if (found || attribute.cValue != 1)
+            return std::nullopt;
+        found = &attribute;
+    }
+    if (!found)
+        return std::nullopt;
+    CRYPT_DATA_BLOB* digest = nullptr;
+    DWORD digestLength = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, found->rgValue[0].pbData, found->rgValue[0].cbData,
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &digest, &digestLength))
+        return std::nullopt;
+    const std::unique_ptr<void, LocalFreer> owned(digest);
+    return std::vector<uint8_t>(digest->pbData, digest->pbData + digest->cbData);
+}
+
 class CngHasher : public DigestHasher {
 public:
     CngHasher(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE hash) : m_algorithm(algorithm), m_hash(hash) {}
@@ -129,6 +188,49 @@ private:
     BCRYPT_ALG_HANDLE m_algorithm;
     BCRYPT_HASH_HANDLE m_hash;
 };
+
+// The digest of `bytes` by the hash algorithm `oid` names. CryptoAPI's own
+// hash: the OID's CNG name is not known to every implementation of the API.
+std::optional<std::vector<uint8_t>> digestOf(const char* oid, const std::vector<uint8_t>& bytes)
+{
+    const CRYPT_OID_INFO* info =
+        oid ? CryptFindOIDInfo(CRYPT_OID_INFO_OID_KEY, const_cast<char*>(oid), CRYPT_HASH_ALG_OID_GROUP_ID) : nullptr;
+    HCRYPTPROV provider = 0;
+    if (!info || bytes.size() > MAXDWORD ||
+        !CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        return std::nullopt;
+    const std::unique_ptr<void, ProviderReleaser> ownedProvider(reinterpret_cast<void*>(provider));
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(provider, info->Algid, 0, 0, &hash))
+        return std::nullopt;
+    const std::unique_ptr<void, HashDestroyer> ownedHash(reinterpret_cast<void*>(hash));
+    std::vector<uint8_t> digest(64); // SHA-512's, the longest
+    DWORD length = DWORD(digest.size());
+    if (!CryptHashData(hash, bytes.data(), DWORD(bytes.size()), 0) ||
+        !CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0))
+        return std::nullopt;
+    digest.resize(length);
+    return digest;
+}
+
+// The signer's messageDigest attribute is the digest of the indirect data,
+// by the signer's own hash algorithm. CMSG_CTRL_VERIFY_SIGNATURE checks it
+// as well on Windows, but not under every implementation of the API, so it
+// is compared here.
+bool messageDigestMatches(HCRYPTMSG message)
+{
+    const std::optional<std::vector<uint8_t>> signerInfo = messageParameter(message, CMSG_SIGNER_INFO_PARAM);
+    const std::optional<std::vector<uint8_t>> content = messageParameter(message, CMSG_CONTENT_PARAM);
+    if (!signerInfo || signerInfo->size() < sizeof(CMSG_SIGNER_INFO) || !content)
+        return false;
+    const char* signerHash = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo->data())->HashAlgorithm.pszObjId;
+    const std::optional<std::vector<uint8_t>> contents = contentsOctets(*content);
+    const std::optional<std::vector<uint8_t>> signedDigest = signedMessageDigest(message);
+    if (!contents || !signedDigest)
+        return false;
+    const std::optional<std::vector<uint8_t>> digest = digestOf(signerHash, *contents);
+    return digest && !digest->empty() && *digest == *signedDigest;
+}
 
 const wchar_t* algorithmName(DigestAlgorithm algorithm)
 {
@@ -169,9 +271,9 @@ public:
             return std::nullopt;
         signature.signerSubject = nameText(certificate->pCertInfo->Subject);
         signature.signerIssuer = nameText(certificate->pCertInfo->Issuer);
-        // Compares the content's digest with the messageDigest attribute and
-        // checks the signature over the attributes with the certificate's key.
+        // Checks the signature over the attributes with the certificate's key.
         signature.signerVerified =
+            messageDigestMatches(message.get()) &&
             CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, certificate->pCertInfo) != FALSE;
         return signature;
     }
