@@ -82,15 +82,14 @@ public:
             return m_result;
         m_result.signerSubject = signature->signerSubject;
         m_result.signerIssuer = signature->signerIssuer;
-        m_result.algorithm = signature->fileDigestAlgorithm;
-        if (!signature->signerVerified)
-            return fail(SignatureProblem::SignerNotVerified);
         const KnownAlgorithm* known =
             std::find_if(std::begin(kAlgorithms), std::end(kAlgorithms),
                          [&](const KnownAlgorithm& algorithm) { return signature->fileDigestAlgorithm == algorithm.oid; });
+        m_result.algorithm = known == std::end(kAlgorithms) ? signature->fileDigestAlgorithm : known->name;
+        if (!signature->signerVerified)
+            return fail(SignatureProblem::SignerNotVerified);
         if (known == std::end(kAlgorithms))
             return fail(SignatureProblem::UnknownAlgorithm);
-        m_result.algorithm = known->name;
         const std::unique_ptr<DigestHasher> hasher = m_crypto.startDigest(known->algorithm);
         if (!hasher)
             return fail(SignatureProblem::NoCryptography);
@@ -162,7 +161,8 @@ private:
                 fail(SignatureProblem::MalformedTable);
                 return std::nullopt;
             }
-            std::optional<AuthenticodeSignature> signature = m_crypto.readSignature(signedData, size_t(*signedDataSize));
+            std::optional<AuthenticodeSignature> signature =
+                m_crypto.readSignature(signedData, size_t(*signedDataSize));
             if (!signature) {
                 fail(SignatureProblem::NoSignedData);
                 return std::nullopt;

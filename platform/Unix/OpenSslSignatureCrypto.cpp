@@ -61,9 +61,10 @@ std::string nameText(const X509_NAME* name)
 // SpcIndirectDataContent { data, messageDigest DigestInfo }: the file digest.
 bool readFileDigest(const ASN1_STRING& indirectData, AuthenticodeSignature& signature)
 {
-    const Sequence fields = decodeWhole(indirectData.data, indirectData.length, [](const unsigned char** cursor, long length) {
-        return Sequence(d2i_ASN1_SEQUENCE_ANY(nullptr, cursor, length));
-    });
+    const Sequence fields =
+        decodeWhole(indirectData.data, indirectData.length, [](const unsigned char** cursor, long length) {
+            return Sequence(d2i_ASN1_SEQUENCE_ANY(nullptr, cursor, length));
+        });
     if (!fields || sk_ASN1_TYPE_num(fields.get()) != 2)
         return false;
     const ASN1_TYPE* digestField = sk_ASN1_TYPE_value(fields.get(), 1);
@@ -82,7 +83,8 @@ bool readFileDigest(const ASN1_STRING& indirectData, AuthenticodeSignature& sign
     const ASN1_OBJECT* algorithmOid = nullptr;
     X509_ALGOR_get0(&algorithmOid, nullptr, nullptr, algorithm);
     signature.fileDigestAlgorithm = dottedOid(algorithmOid);
-    signature.fileDigest.assign(ASN1_STRING_get0_data(digest), ASN1_STRING_get0_data(digest) + ASN1_STRING_length(digest));
+    const unsigned char* digestBytes = ASN1_STRING_get0_data(digest);
+    signature.fileDigest.assign(digestBytes, digestBytes + ASN1_STRING_length(digest));
     return true;
 }
 

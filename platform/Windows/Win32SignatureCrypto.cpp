@@ -266,7 +266,8 @@ public:
         if (!carried)
             return std::nullopt;
         auto* signerCertificateId = reinterpret_cast<CERT_INFO*>(signerId->data());
-        const Certificate certificate(CertGetSubjectCertificateFromStore(carried.get(), kEncoding, signerCertificateId));
+        const Certificate certificate(
+            CertGetSubjectCertificateFromStore(carried.get(), kEncoding, signerCertificateId));
         if (!certificate)
             return std::nullopt;
         signature.signerSubject = nameText(certificate->pCertInfo->Subject);

@@ -42,9 +42,11 @@ std::string explanation(const SignatureCheck& check)
     case SignatureProblem::TableNotAtEnd: return "its certificate table does not end the file";
     case SignatureProblem::MalformedTable:
         return "its certificate table is not a sequence of whole, 8-byte aligned signature entries";
-    case SignatureProblem::NoSignedData: return "its certificate table holds an entry that is no Authenticode signature that can be read";
+    case SignatureProblem::NoSignedData:
+        return "its certificate table holds an entry that is no Authenticode signature that can be read";
     case SignatureProblem::UnknownAlgorithm:
-        return "its signature's digest algorithm " + check.algorithm + " is none of SHA-1, SHA-256, SHA-384 and SHA-512";
+        return "its signature's digest algorithm " + check.algorithm +
+               " is none of SHA-1, SHA-256, SHA-384 and SHA-512";
     case SignatureProblem::SignerNotVerified:
         return "the signer's signature does not verify with its certificate: what it signed changed after signing";
     case SignatureProblem::UnsupportedLayout:
@@ -137,7 +139,8 @@ int listPackage(const fs::path& file)
     if (package.isSigned()) {
         const SignatureCheck& signature = package.signature();
         const std::string algorithm = signature.algorithm.empty() ? "" : signature.algorithm + ", ";
-        std::printf("signature: %s%s\n", algorithm.c_str(), signature.holds() ? "holds" : explanation(signature).c_str());
+        std::printf("signature: %s%s\n", algorithm.c_str(),
+                    signature.holds() ? "holds" : explanation(signature).c_str());
         printSigner(signature);
     }
     return 0;
