@@ -46,7 +46,7 @@ std::string label(const std::u16string& file) { return std::filesystem::path(fil
 // Where the parts of a PE file and its package lie, read independently of
 // the code under test.
 struct SignedLayout {
-    size_t checkSum, firstSectionData, header, names, data, certificate, securityEntry;
+    size_t checkSum, firstSectionData, header, names, data, certificate;
     size_t signatureEnd; // the end of the first entry's DER, before the signer's padding
 };
 
@@ -58,8 +58,7 @@ SignedLayout layoutOf(const std::string& file)
     SignedLayout layout{};
     layout.checkSum = optionalHeader + 64;
     layout.firstSectionData = getLittleEndian(file, sectionTable + 20);
-    layout.securityEntry = securityEntryOffset(file);
-    layout.certificate = getLittleEndian(file, layout.securityEntry);
+    layout.certificate = getLittleEndian(file, securityEntryOffset(file));
     // The footer sits right before the signer's padding; its second word is
     // the header offset.
     size_t footer = layout.certificate - 8;
