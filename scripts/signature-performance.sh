@@ -68,9 +68,9 @@ figures=${results:-$work/results}
 mkdir -p "$figures"
 jq -n --arg started "$(date -u '+%Y-%m-%d %H:%M UTC')" --arg load "$(cut -d' ' -f1-3 /proc/loadavg)" \
   --argjson file_mib "$file_mib" --argjson package_mib "$package_mib" --arg preset "$windows_preset" \
-  --arg label "$windows_label" --arg wine "$("$wine" --version)" \
+  --arg windows_label "$windows_label" --arg wine "$("$wine" --version)" \
   '{started: $started, load_before: $load, file_mib: $file_mib, package_mib: $package_mib,
-    windows_preset: $preset, windows_label: $label, wine_version: $wine}' >"$figures/signature.json"
+    windows_preset: $preset, windows_label: $windows_label, wine_version: $wine}' >"$figures/signature.json"
 
 # 16 files of incompressible data (AES-CTR of zeros), behind the smallest
 # PE32 launcher, signed with each digest algorithm.
