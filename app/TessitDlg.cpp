@@ -3,7 +3,7 @@
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
 #include "package/LauncherTexts.h"
-#include "package/SignatureDigest.h"
+#include "package/SignatureCheck.h"
 
 namespace Tessit {
 
@@ -123,15 +123,16 @@ std::optional<KxString> CTessitDlg::SettleTempFolder(KxString& tempFolder)
     return std::nullopt;
 }
 
-// A signed launcher runs only as it was signed: the digest of its file,
-// package included, must equal the one its signature holds. This guards
-// against damage and changes after signing, not against a removed
-// signature: an unsigned launcher runs as before.
+// A signed launcher runs only as it was signed: its signer's signature must
+// hold and vouch for the digest of its file, package included. This guards
+// against damage and changes after signing, not against a removed or
+// replaced signature: an unsigned launcher runs as before, and who signed
+// is for the system to show, not for the launcher to judge.
 bool CTessitDlg::SignatureHolds(KxFile& packageFile, const OpenResult& package, const PackageHeader& header)
 {
     if (package.location.certificateSize == 0)
         return true;
-    if (CheckSignatureDigest(m_platform.signatureCrypto(), packageFile, package.location, header).holds())
+    if (CheckSignature(m_platform.signatureCrypto(), packageFile, package.location, header).holds())
         return true;
     packageFile.close();
     m_platform.debugOutput(kTracePackageClosed);

@@ -13,7 +13,7 @@
 
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
-#include "package/SignatureDigest.h"
+#include "package/SignatureCheck.h"
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"
 
@@ -219,7 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // extraction starts: the entries' bytes are compared below.
         static const std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
         if (opened.location.certificateSize != 0)
-            CheckSignatureDigest(crypto.get(), packageFile, opened.location, header);
+            CheckSignature(crypto.get(), packageFile, opened.location, header);
         const ExtractionReport report =
             ExtractEntries(*platform, packageFile, header, Kavo::toKxString(box.target) + u"/", log);
         if (packageFile.isOpen())

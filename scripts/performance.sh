@@ -7,7 +7,7 @@
 #   3. the launcher's start-up overhead up to the main tool's start;
 #   4. `tessit-pack build` against cp of the same bytes;
 #   5. appendFormat against swprintf and {fmt};
-#   6. a signed launcher's digest check against the extraction
+#   6. a signed launcher's signature check against the extraction
 #      (scripts/signature-performance.sh);
 #   7. the release builds' sizes and what takes the launcher's space
 #      (scripts/size-report.sh).
@@ -78,7 +78,7 @@ echo "sizes of the release builds"
 "$root/scripts/size-report.sh" >"$results/size.md"
 
 echo "signature check"
-"$root/scripts/signature-performance.sh" --work "$work_parent" --section "$results/signature.md" "${quick[@]}"
+"$root/scripts/signature-performance.sh" --work "$work_parent" --results "$results" "${quick[@]}"
 
 python3 "$parts/render.py" "$results" "$scale" "$output"
 echo "wrote $output"

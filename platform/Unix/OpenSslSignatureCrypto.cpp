@@ -1,6 +1,7 @@
 #include "platform/NativeSignatureCrypto.h"
 
 #include <openssl/asn1.h>
+#include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
@@ -21,6 +22,7 @@ struct Freeing {
 using Pkcs7 = std::unique_ptr<PKCS7, Freeing<PKCS7, PKCS7_free>>;
 using DigestInfo = std::unique_ptr<X509_SIG, Freeing<X509_SIG, X509_SIG_free>>;
 using DigestContext = std::unique_ptr<EVP_MD_CTX, Freeing<EVP_MD_CTX, EVP_MD_CTX_free>>;
+using Bio = std::unique_ptr<BIO, Freeing<BIO, BIO_free_all>>;
 
 void freeSequence(STACK_OF(ASN1_TYPE)* sequence) { sk_ASN1_TYPE_pop_free(sequence, ASN1_TYPE_free); }
 using Sequence = std::unique_ptr<STACK_OF(ASN1_TYPE), Freeing<STACK_OF(ASN1_TYPE), freeSequence>>;
@@ -43,6 +45,76 @@ auto decodeWhole(const uint8_t* bytes, long length, Decode decode)
     return decoded;
 }
 
+// A name as "CN=..., O=...": least significant part first, UTF-8 kept.
+std::string nameText(const X509_NAME* name)
+{
+    const Bio text(BIO_new(BIO_s_mem()));
+    constexpr unsigned long kFlags =
+        ((XN_FLAG_RFC2253 & ~XN_FLAG_SEP_MASK) | XN_FLAG_SEP_CPLUS_SPC) & ~ASN1_STRFLGS_ESC_MSB;
+    if (!text || X509_NAME_print_ex(text.get(), name, 0, kFlags) < 0)
+        return {};
+    char* bytes = nullptr;
+    const long length = BIO_get_mem_data(text.get(), &bytes);
+    return length > 0 ? std::string(bytes, size_t(length)) : std::string();
+}
+
+// SpcIndirectDataContent { data, messageDigest DigestInfo }: the file digest.
+bool readFileDigest(const ASN1_STRING& indirectData, AuthenticodeSignature& signature)
+{
+    const Sequence fields =
+        decodeWhole(indirectData.data, indirectData.length, [](const unsigned char** cursor, long length) {
+            return Sequence(d2i_ASN1_SEQUENCE_ANY(nullptr, cursor, length));
+        });
+    if (!fields || sk_ASN1_TYPE_num(fields.get()) != 2)
+        return false;
+    const ASN1_TYPE* digestField = sk_ASN1_TYPE_value(fields.get(), 1);
+    if (digestField->type != V_ASN1_SEQUENCE)
+        return false;
+    const ASN1_STRING* digestInfoBytes = digestField->value.sequence;
+    const DigestInfo digestInfo =
+        decodeWhole(digestInfoBytes->data, digestInfoBytes->length, [](const unsigned char** cursor, long length) {
+            return DigestInfo(d2i_X509_SIG(nullptr, cursor, length));
+        });
+    if (!digestInfo)
+        return false;
+    const X509_ALGOR* algorithm = nullptr;
+    const ASN1_OCTET_STRING* digest = nullptr;
+    X509_SIG_get0(digestInfo.get(), &algorithm, &digest);
+    const ASN1_OBJECT* algorithmOid = nullptr;
+    X509_ALGOR_get0(&algorithmOid, nullptr, nullptr, algorithm);
+    signature.fileDigestAlgorithm = dottedOid(algorithmOid);
+    const unsigned char* digestBytes = ASN1_STRING_get0_data(digest);
+    signature.fileDigest.assign(digestBytes, digestBytes + ASN1_STRING_length(digest));
+    return true;
+}
+
+// The signer signed the digest of the indirect data's contents octets (the
+// SEQUENCE without its tag and length), as PKCS #7 defines for content that
+// is not plain data. PKCS7_signatureVerify compares that digest with the
+// messageDigest attribute, then checks the signature over the attributes.
+bool signerVerifies(PKCS7* message, PKCS7_SIGNER_INFO* signer, X509* certificate, const ASN1_STRING& indirectData)
+{
+    const unsigned char* contents = indirectData.data;
+    long contentsLength = 0;
+    int tag = 0;
+    int objectClass = 0;
+    if (ASN1_get_object(&contents, &contentsLength, &tag, &objectClass, indirectData.length) & 0x80 ||
+        contents + contentsLength != indirectData.data + indirectData.length)
+        return false;
+    const EVP_MD* digest = EVP_get_digestbyobj(signer->digest_alg->algorithm);
+    Bio hashing(BIO_new(BIO_f_md()));
+    BIO* source = BIO_new_mem_buf(contents, int(contentsLength));
+    if (!digest || !hashing || !source || !BIO_set_md(hashing.get(), digest)) {
+        BIO_free(source);
+        return false;
+    }
+    BIO_push(hashing.get(), source);
+    unsigned char block[4096];
+    while (BIO_read(hashing.get(), block, sizeof block) > 0) {
+    }
+    return PKCS7_signatureVerify(hashing.get(), message, signer, certificate) == 1;
+}
+
 class OpenSslHasher : public DigestHasher {
 public:
     explicit OpenSslHasher(DigestContext context) : m_context(std::move(context)) {}
@@ -63,54 +135,56 @@ private:
     DigestContext m_context;
 };
 
+const EVP_MD* digestType(DigestAlgorithm algorithm)
+{
+    switch (algorithm) {
+    case DigestAlgorithm::Sha1: return EVP_sha1();
+    case DigestAlgorithm::Sha256: return EVP_sha256();
+    case DigestAlgorithm::Sha384: return EVP_sha384();
+    case DigestAlgorithm::Sha512: return EVP_sha512();
+    }
+    return nullptr;
+}
+
 class OpenSslSignatureCrypto : public SignatureCrypto {
 public:
-    // SignedData { ..., contentInfo { 1.3.6.1.4.1.311.2.1.4,
-    //   SpcIndirectDataContent { data, messageDigest DigestInfo } }, ... }
-    std::optional<IndirectDataDigest> indirectDataDigest(const uint8_t* signedData, size_t size) override
+    // SignedData { ..., contentInfo { 1.3.6.1.4.1.311.2.1.4, SpcIndirectDataContent },
+    //   certificates, signerInfos { one SignerInfo } }
+    std::optional<AuthenticodeSignature> readSignature(const uint8_t* signedData, size_t size) override
     {
         if (size > size_t(LONG_MAX))
             return std::nullopt;
-        // Signers pad the signature to 8 bytes; the padding is not part of it.
-        const unsigned char* cursor = signedData;
-        const Pkcs7 message(d2i_PKCS7(nullptr, &cursor, long(size)));
+        const Pkcs7 message = decodeWhole(signedData, long(size), [](const unsigned char** cursor, long length) {
+            return Pkcs7(d2i_PKCS7(nullptr, cursor, length));
+        });
         if (!message || !PKCS7_type_is_signed(message.get()) || !message->d.sign || !message->d.sign->contents)
             return std::nullopt;
         const PKCS7* content = message->d.sign->contents;
         if (dottedOid(content->type) != kIndirectDataOid || !content->d.other ||
             content->d.other->type != V_ASN1_SEQUENCE)
             return std::nullopt;
-        const ASN1_STRING* encoded = content->d.other->value.sequence;
-        const Sequence fields = decodeWhole(encoded->data, encoded->length, [](const unsigned char** cursor, long length) {
-            return Sequence(d2i_ASN1_SEQUENCE_ANY(nullptr, cursor, length));
-        });
-        if (!fields || sk_ASN1_TYPE_num(fields.get()) != 2)
+        const ASN1_STRING& indirectData = *content->d.other->value.sequence;
+        AuthenticodeSignature signature;
+        if (!readFileDigest(indirectData, signature))
             return std::nullopt;
-        const ASN1_TYPE* digestField = sk_ASN1_TYPE_value(fields.get(), 1);
-        if (digestField->type != V_ASN1_SEQUENCE)
+        STACK_OF(PKCS7_SIGNER_INFO)* signers = PKCS7_get_signer_info(message.get());
+        if (!signers || sk_PKCS7_SIGNER_INFO_num(signers) != 1)
             return std::nullopt;
-        const ASN1_STRING* digestInfoBytes = digestField->value.sequence;
-        const DigestInfo digestInfo =
-            decodeWhole(digestInfoBytes->data, digestInfoBytes->length, [](const unsigned char** cursor, long length) {
-                return DigestInfo(d2i_X509_SIG(nullptr, cursor, length));
-            });
-        if (!digestInfo)
+        PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(signers, 0);
+        X509* certificate = X509_find_by_issuer_and_serial(message->d.sign->cert, signer->issuer_and_serial->issuer,
+                                                           signer->issuer_and_serial->serial);
+        if (!certificate)
             return std::nullopt;
-        const X509_ALGOR* algorithm = nullptr;
-        const ASN1_OCTET_STRING* digest = nullptr;
-        X509_SIG_get0(digestInfo.get(), &algorithm, &digest);
-        const ASN1_OBJECT* algorithmOid = nullptr;
-        X509_ALGOR_get0(&algorithmOid, nullptr, nullptr, algorithm);
-        IndirectDataDigest result{dottedOid(algorithmOid), {}};
-        result.digest.assign(ASN1_STRING_get0_data(digest), ASN1_STRING_get0_data(digest) + ASN1_STRING_length(digest));
-        return result;
+        signature.signerSubject = nameText(X509_get_subject_name(certificate));
+        signature.signerIssuer = nameText(X509_get_issuer_name(certificate));
+        signature.signerVerified = signerVerifies(message.get(), signer, certificate, indirectData);
+        return signature;
     }
 
     std::unique_ptr<DigestHasher> startDigest(DigestAlgorithm algorithm) override
     {
         DigestContext context(EVP_MD_CTX_new());
-        const EVP_MD* type = algorithm == DigestAlgorithm::Sha256 ? EVP_sha256() : EVP_sha1();
-        if (!context || EVP_DigestInit_ex(context.get(), type, nullptr) != 1)
+        if (!context || EVP_DigestInit_ex(context.get(), digestType(algorithm), nullptr) != 1)
             return nullptr;
         return std::make_unique<OpenSslHasher>(std::move(context));
     }

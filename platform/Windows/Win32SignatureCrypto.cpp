@@ -19,6 +19,24 @@ struct MessageCloser {
 };
 using Message = std::unique_ptr<void, MessageCloser>;
 
+struct StoreCloser {
+    void operator()(void* store) const { CertCloseStore(store, 0); }
+};
+using Store = std::unique_ptr<void, StoreCloser>;
+
+struct CertificateFreer {
+    void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
+};
+using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
+
+struct ProviderReleaser {
+    void operator()(void* provider) const { CryptReleaseContext(reinterpret_cast<HCRYPTPROV>(provider), 0); }
+};
+
+struct HashDestroyer {
+    void operator()(void* hash) const { CryptDestroyHash(reinterpret_cast<HCRYPTHASH>(hash)); }
+};
+
 struct LocalFreer {
     void operator()(void* block) const { LocalFree(block); }
 };
@@ -34,6 +52,107 @@ std::optional<std::vector<uint8_t>> messageParameter(HCRYPTMSG message, DWORD pa
         return std::nullopt;
     value.resize(length);
     return value;
+}
+
+template <typename Value>
+std::optional<Value> messageValue(HCRYPTMSG message, DWORD parameter)
+{
+    Value value{};
+    DWORD length = sizeof value;
+    if (!CryptMsgGetParam(message, parameter, 0, &value, &length) || length != sizeof value)
+        return std::nullopt;
+    return value;
+}
+
+// A name as "CN=..., O=...": least significant part first, in UTF-8.
+std::string nameText(const CERT_NAME_BLOB& name)
+{
+    constexpr DWORD kFormat = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
+    CERT_NAME_BLOB blob = name;
+    const DWORD units = CertNameToStrW(X509_ASN_ENCODING, &blob, kFormat, nullptr, 0);
+    std::wstring wide(units, L'\0');
+    if (units <= 1 || CertNameToStrW(X509_ASN_ENCODING, &blob, kFormat, wide.data(), units) != units)
+        return {};
+    wide.resize(units - 1);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(size_t(bytes > 0 ? bytes : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), bytes, nullptr, nullptr);
+    return text;
+}
+
+// SpcIndirectDataContent, decoded by wintrust's decoder, which crypt32 loads
+// from the system folder: the file digest.
+bool readFileDigest(HCRYPTMSG message, AuthenticodeSignature& signature)
+{
+    const std::optional<std::vector<uint8_t>> contentType = messageParameter(message, CMSG_INNER_CONTENT_TYPE_PARAM);
+    if (!contentType || contentType->empty() || contentType->back() != 0 ||
+        std::strcmp(reinterpret_cast<const char*>(contentType->data()), SPC_INDIRECT_DATA_OBJID) != 0)
+        return false;
+    const std::optional<std::vector<uint8_t>> content = messageParameter(message, CMSG_CONTENT_PARAM);
+    if (!content)
+        return false;
+    SPC_INDIRECT_DATA_CONTENT* decoded = nullptr;
+    DWORD decodedLength = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, SPC_INDIRECT_DATA_OBJID, content->data(), DWORD(content->size()),
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &decodedLength))
+        return false;
+    const std::unique_ptr<void, LocalFreer> owned(decoded);
+    if (!decoded->DigestAlgorithm.pszObjId)
+        return false;
+    signature.fileDigestAlgorithm = decoded->DigestAlgorithm.pszObjId;
+    signature.fileDigest.assign(decoded->Digest.pbData, decoded->Digest.pbData + decoded->Digest.cbData);
+    return true;
+}
+
+// The contents octets of one DER element, without its tag and length: what
+// PKCS #7 hashes of signed content that is not plain data.
+std::optional<std::vector<uint8_t>> contentsOctets(const std::vector<uint8_t>& element)
+{
+    constexpr uint8_t kLongForm = 0x80;
+    constexpr size_t kMostLengthBytes = 4;
+    if (element.size() < 2)
+        return std::nullopt;
+    size_t header = 2;
+    size_t length = element[1];
+    if (length & kLongForm) {
+        const size_t lengthBytes = length & ~size_t(kLongForm);
+        if (lengthBytes == 0 || lengthBytes > kMostLengthBytes || element.size() < header + lengthBytes)
+            return std::nullopt;
+        length = 0;
+        for (size_t index = 0; index < lengthBytes; ++index)
+            length = length << 8 | element[header + index];
+        header += lengthBytes;
+    }
+    if (length != element.size() - header)
+        return std::nullopt;
+    return std::vector<uint8_t>(element.begin() + ptrdiff_t(header), element.end());
+}
+
+// The one value of the signer's one messageDigest attribute.
+std::optional<std::vector<uint8_t>> signedMessageDigest(HCRYPTMSG message)
+{
+    std::optional<std::vector<uint8_t>> encoded = messageParameter(message, CMSG_SIGNER_AUTH_ATTR_PARAM);
+    if (!encoded || encoded->size() < sizeof(CRYPT_ATTRIBUTES))
+        return std::nullopt;
+    const auto* attributes = reinterpret_cast<const CRYPT_ATTRIBUTES*>(encoded->data());
+    const CRYPT_ATTRIBUTE* found = nullptr;
+    for (DWORD index = 0; index < attributes->cAttr; ++index) {
+        const CRYPT_ATTRIBUTE& attribute = attributes->rgAttr[index];
+        if (!attribute.pszObjId || std::strcmp(attribute.pszObjId, szOID_PKCS_9_MESSAGE_DIGEST) != 0)
+            continue;
+        if (found || attribute.cValue != 1)
+            return std::nullopt;
+        found = &attribute;
+    }
+    if (!found)
+        return std::nullopt;
+    CRYPT_DATA_BLOB* digest = nullptr;
+    DWORD digestLength = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, found->rgValue[0].pbData, found->rgValue[0].cbData,
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &digest, &digestLength))
+        return std::nullopt;
+    const std::unique_ptr<void, LocalFreer> owned(digest);
+    return std::vector<uint8_t>(digest->pbData, digest->pbData + digest->cbData);
 }
 
 class CngHasher : public DigestHasher {
@@ -70,46 +189,100 @@ private:
     BCRYPT_HASH_HANDLE m_hash;
 };
 
+// The digest of `bytes` by the hash algorithm `oid` names. CryptoAPI's own
+// hash: the OID's CNG name is not known to every implementation of the API.
+std::optional<std::vector<uint8_t>> digestOf(const char* oid, const std::vector<uint8_t>& bytes)
+{
+    const CRYPT_OID_INFO* info =
+        oid ? CryptFindOIDInfo(CRYPT_OID_INFO_OID_KEY, const_cast<char*>(oid), CRYPT_HASH_ALG_OID_GROUP_ID) : nullptr;
+    HCRYPTPROV provider = 0;
+    if (!info || bytes.size() > MAXDWORD ||
+        !CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        return std::nullopt;
+    const std::unique_ptr<void, ProviderReleaser> ownedProvider(reinterpret_cast<void*>(provider));
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(provider, info->Algid, 0, 0, &hash))
+        return std::nullopt;
+    const std::unique_ptr<void, HashDestroyer> ownedHash(reinterpret_cast<void*>(hash));
+    std::vector<uint8_t> digest(64); // SHA-512's, the longest
+    DWORD length = DWORD(digest.size());
+    if (!CryptHashData(hash, bytes.data(), DWORD(bytes.size()), 0) ||
+        !CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0))
+        return std::nullopt;
+    digest.resize(length);
+    return digest;
+}
+
+// The signer's messageDigest attribute is the digest of the indirect data,
+// by the signer's own hash algorithm. CMSG_CTRL_VERIFY_SIGNATURE checks it
+// as well on Windows, but not under every implementation of the API, so it
+// is compared here.
+bool messageDigestMatches(HCRYPTMSG message)
+{
+    const std::optional<std::vector<uint8_t>> signerInfo = messageParameter(message, CMSG_SIGNER_INFO_PARAM);
+    const std::optional<std::vector<uint8_t>> content = messageParameter(message, CMSG_CONTENT_PARAM);
+    if (!signerInfo || signerInfo->size() < sizeof(CMSG_SIGNER_INFO) || !content)
+        return false;
+    const char* signerHash = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo->data())->HashAlgorithm.pszObjId;
+    const std::optional<std::vector<uint8_t>> contents = contentsOctets(*content);
+    const std::optional<std::vector<uint8_t>> signedDigest = signedMessageDigest(message);
+    if (!contents || !signedDigest)
+        return false;
+    const std::optional<std::vector<uint8_t>> digest = digestOf(signerHash, *contents);
+    return digest && !digest->empty() && *digest == *signedDigest;
+}
+
+const wchar_t* algorithmName(DigestAlgorithm algorithm)
+{
+    switch (algorithm) {
+    case DigestAlgorithm::Sha1: return BCRYPT_SHA1_ALGORITHM;
+    case DigestAlgorithm::Sha256: return BCRYPT_SHA256_ALGORITHM;
+    case DigestAlgorithm::Sha384: return BCRYPT_SHA384_ALGORITHM;
+    case DigestAlgorithm::Sha512: return BCRYPT_SHA512_ALGORITHM;
+    }
+    return nullptr;
+}
+
 class Win32SignatureCrypto : public SignatureCrypto {
 public:
-    std::optional<IndirectDataDigest> indirectDataDigest(const uint8_t* signedData, size_t size) override
+    std::optional<AuthenticodeSignature> readSignature(const uint8_t* signedData, size_t size) override
     {
         if (size > MAXDWORD)
             return std::nullopt;
         const Message message(CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
-        if (!message || !CryptMsgUpdate(message.get(), signedData, DWORD(size), TRUE))
+        if (!message || !CryptMsgUpdate(message.get(), signedData, DWORD(size), TRUE) ||
+            messageValue<DWORD>(message.get(), CMSG_TYPE_PARAM) != DWORD(CMSG_SIGNED))
             return std::nullopt;
-        DWORD type = 0;
-        DWORD typeLength = sizeof type;
-        if (!CryptMsgGetParam(message.get(), CMSG_TYPE_PARAM, 0, &type, &typeLength) || type != CMSG_SIGNED)
+        AuthenticodeSignature signature;
+        if (!readFileDigest(message.get(), signature) ||
+            messageValue<DWORD>(message.get(), CMSG_SIGNER_COUNT_PARAM) != DWORD(1))
             return std::nullopt;
-        const std::optional<std::vector<uint8_t>> contentType =
-            messageParameter(message.get(), CMSG_INNER_CONTENT_TYPE_PARAM);
-        if (!contentType || contentType->empty() || contentType->back() != 0 ||
-            std::strcmp(reinterpret_cast<const char*>(contentType->data()), SPC_INDIRECT_DATA_OBJID) != 0)
+        std::optional<std::vector<uint8_t>> signerId = messageParameter(message.get(), CMSG_SIGNER_CERT_INFO_PARAM);
+        if (!signerId || signerId->size() < sizeof(CERT_INFO))
             return std::nullopt;
-        const std::optional<std::vector<uint8_t>> content = messageParameter(message.get(), CMSG_CONTENT_PARAM);
-        if (!content)
+        // The certificates the signature carries, and among them the signer's
+        // by issuer and serial number.
+        const Store carried(CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.get()));
+        if (!carried)
             return std::nullopt;
-        // Decoded by wintrust's decoder, which crypt32 loads from the system folder.
-        SPC_INDIRECT_DATA_CONTENT* decoded = nullptr;
-        DWORD decodedLength = 0;
-        if (!CryptDecodeObjectEx(X509_ASN_ENCODING, SPC_INDIRECT_DATA_OBJID, content->data(), DWORD(content->size()),
-                                 CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &decodedLength))
+        auto* signerCertificateId = reinterpret_cast<CERT_INFO*>(signerId->data());
+        const Certificate certificate(
+            CertGetSubjectCertificateFromStore(carried.get(), kEncoding, signerCertificateId));
+        if (!certificate)
             return std::nullopt;
-        const std::unique_ptr<void, LocalFreer> owned(decoded);
-        if (!decoded->DigestAlgorithm.pszObjId)
-            return std::nullopt;
-        IndirectDataDigest result{decoded->DigestAlgorithm.pszObjId, {}};
-        result.digest.assign(decoded->Digest.pbData, decoded->Digest.pbData + decoded->Digest.cbData);
-        return result;
+        signature.signerSubject = nameText(certificate->pCertInfo->Subject);
+        signature.signerIssuer = nameText(certificate->pCertInfo->Issuer);
+        // Checks the signature over the attributes with the certificate's key.
+        signature.signerVerified =
+            messageDigestMatches(message.get()) &&
+            CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, certificate->pCertInfo) != FALSE;
+        return signature;
     }
 
     std::unique_ptr<DigestHasher> startDigest(DigestAlgorithm algorithm) override
     {
         BCRYPT_ALG_HANDLE provider = nullptr;
-        const wchar_t* name = algorithm == DigestAlgorithm::Sha256 ? BCRYPT_SHA256_ALGORITHM : BCRYPT_SHA1_ALGORITHM;
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&provider, name, nullptr, 0)))
+        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&provider, algorithmName(algorithm), nullptr, 0)))
             return nullptr;
         BCRYPT_HASH_HANDLE hash = nullptr;
         if (!BCRYPT_SUCCESS(BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0))) {

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Writes docs/performance.md from the figures scripts/performance/measure.sh
 took: fills template.md, which holds the document's prose, with the tables
-and figures computed here. Every ratio compares figures of the same run.
+and figures computed here, and section 6 from signature-template.md. Every
+ratio compares figures of the same run.
 
 Usage: scripts/performance/render.py RESULTS SCALE OUTPUT
-  RESULTS  the folder measure.sh, signature-performance.sh --section and
+       scripts/performance/render.py --signature RESULTS OUTPUT
+  RESULTS  the folder measure.sh, signature-performance.sh --results and
            size-report.sh wrote into
   SCALE    what the package sizes were divided by (1, or 16 for --quick)
-  OUTPUT   the document to write
+  OUTPUT   the document to write; with --signature, the document whose
+           section 6 is written from signature-performance.sh's figures
+           alone, the rest kept (a document without one gets it at its end)
 """
 import json
 import os
@@ -20,6 +24,9 @@ PACKAGE_MIB = (256, 1024, 4096)
 TESSIT = "Tessit launcher"
 LOG_LINES = 38
 TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "template.md")
+SIGNATURE_TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "signature-template.md")
+SIGNATURE_HEADING = "## 6. "
+DIGESTS = (("sha1", "SHA-1"), ("sha256", "SHA-256"), ("sha384", "SHA-384"), ("sha512", "SHA-512"))
 
 
 def read_json(path):
@@ -67,6 +74,60 @@ def table(header, rows):
              "|" + "|".join(["---"] + ["---:"] * (len(header) - 1)) + "|"]
     lines += ["| " + " | ".join(row) + " |" for row in rows]
     return "\n".join(lines)
+
+
+def signature_section(results):
+    """Section 6 from signature-performance.sh's figures: each system's
+    times, and the check's and the extraction's costs less the opening's."""
+    info = read_json(os.path.join(results, "signature.json"))
+    systems = [Hyperfine(os.path.join(results, f"signature-{system}.json")) for system in ("linux", "windows")]
+    package_mib = info["package_mib"]
+
+    def cost(run, name):
+        return run.median(name) - run.median("open")
+
+    def rate(run, name):
+        seconds = cost(run, name)
+        return f"{seconds * 1000:.0f} ms ({package_mib / seconds:.0f} MiB/s)"
+
+    rows = [["open the package (`list`, unsigned)"] + [f"{run.median('open') * 1000:.0f} ms" for run in systems]]
+    rows += [[f"open and check, {label} (`verify`)"] + [f"{run.median(name) * 1000:.0f} ms" for run in systems]
+             for name, label in DIGESTS]
+    rows += [["open and extract (`extract`, unsigned)"] + [f"{run.median('extract') * 1000:.0f} ms" for run in systems]]
+    rows += [[f"**the check, {label}**"] + [rate(run, name) for run in systems] for name, label in DIGESTS]
+    rows += [["**the extraction**"] + [rate(run, "extract") for run in systems]]
+    rows += [[f"the check against the extraction, {label}"] +
+             [f"{cost(run, name) / cost(run, 'extract'):.2f}" for run in systems] for name, label in DIGESTS]
+    windows_label = info["windows_label"]
+    with open(SIGNATURE_TEMPLATE) as file:
+        template = string.Template(file.read())
+    return template.substitute(
+        started=info["started"], load_before=info["load_before"], package_mib=package_mib,
+        file_mib=info["file_mib"], windows_label=windows_label, windows_preset=info["windows_preset"],
+        wine_version=info["wine_version"], runs=systems[0].runs,
+        signature_table=table(["", "Linux (OpenSSL)", f"Windows {windows_label} under Wine"], rows)).rstrip("\n")
+
+
+def replace_signature_section(results, output):
+    """OUTPUT with its section 6, up to the next section's heading, written anew."""
+    lines = []
+    if os.path.exists(output):
+        with open(output) as file:
+            lines = file.read().splitlines()
+    start = next((index for index, line in enumerate(lines) if line.startswith(SIGNATURE_HEADING)), None)
+    section = signature_section(results).splitlines()
+    if start is None:
+        lines = (lines or ["# Performance"]) + [""] + section
+    else:
+        end = next((index for index in range(start + 1, len(lines)) if lines[index].startswith("## ")), len(lines))
+        lines = lines[:start] + section + ([""] if end < len(lines) else []) + lines[end:]
+    write(output, "\n".join(lines) + "\n")
+
+
+def write(output, text):
+    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
+    with open(output, "w") as file:
+        file.write(text)
 
 
 class Document:
@@ -173,7 +234,7 @@ class Document:
             "startup_table": self.startup_table(),
             "packing_table": packing,
             "format_table": self.format_table(),
-            "signature_section": read_text(self.path("signature.md")),
+            "signature_section": signature_section(self.results),
             "size_report": read_text(self.path("size.md")),
         }
 
@@ -181,13 +242,13 @@ class Document:
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
+    if sys.argv[1] == "--signature":
+        replace_signature_section(sys.argv[2], sys.argv[3])
+        return
     results, scale, output = sys.argv[1], int(sys.argv[2]), sys.argv[3]
     with open(TEMPLATE) as file:
         template = string.Template(file.read())
-    text = template.substitute(Document(results, scale).figures())
-    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
-    with open(output, "w") as file:
-        file.write(text)
+    write(output, template.substitute(Document(results, scale).figures()))
 
 
 if __name__ == "__main__":

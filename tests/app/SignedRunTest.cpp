@@ -1,4 +1,5 @@
 #include "CrossBuiltPrograms.h"
+#include "PackageFixture.h"
 #include "RunSequenceFixture.h"
 
 #include "KxFoundation/KxPath.h"
@@ -61,11 +62,13 @@ protected:
 
 } // namespace
 
-TEST_F(SignedRunTest, ASignedPackageRunsWithEitherDigestOrWithItsSignatureRemoved)
+// Removing the signature leaves the signer's zero padding behind the
+// footer: the launcher is unsigned again and runs as one.
+TEST_F(SignedRunTest, ASignedPackageRunsWhateverItsDigestAlgorithmOrWithItsSignatureRemoved)
 {
-    // Removing the signature leaves the signer's zero padding behind the
-    // footer: the launcher is unsigned again and runs as one.
-    for (const char16_t* name : {u"tiny-pe32-sha256.exe", u"tiny-pe32plus-sha1.exe", u"tiny-pe32-signature-removed.exe"}) {
+    for (const char16_t* name : {u"tiny-pe32-sha1.exe", u"tiny-pe32plus-sha256.exe", u"tiny-pe32-sha384.exe",
+                                 u"tiny-pe32plus-sha512.exe", u"tiny-pe32-resigned.exe",
+                                 u"tiny-pe32-signature-removed.exe"}) {
         install(signedPackage(name));
         EXPECT_EQ(run({}), kExitMainToolStarted) << fs::path(name);
         EXPECT_EQ(temp.readFile(u"QIRA_t.exe"), "signed main tool\n") << fs::path(name);
@@ -73,22 +76,38 @@ TEST_F(SignedRunTest, ASignedPackageRunsWithEitherDigestOrWithItsSignatureRemove
     }
 }
 
-// A package changed after signing writes nothing and starts nothing.
+// A package changed after signing, however the signature was made to fit
+// again, writes nothing and starts nothing.
 TEST_F(SignedRunTest, AChangedPackageIsRefusedBeforeAnythingIsWritten)
 {
-    std::string changed = signedPackage(u"tiny-pe32-sha256.exe");
-    changed[lastDataByte(changed)] ^= 0x20;
-    install(changed);
+    std::string changedByte = signedPackage(u"tiny-pe32-sha256.exe");
+    changedByte[lastDataByte(changedByte)] ^= 0x20;
+    // Junk behind the signature, the security directory grown over it.
+    std::string junkInTable = signedPackage(u"tiny-pe32plus-sha256.exe");
+    const size_t securityEntry = securityEntryOffset(junkInTable) + 4;
+    putLittleEndian(junkInTable, securityEntry, getLittleEndian(junkInTable, securityEntry) + 16);
+    junkInTable += std::string(16, 'J');
+    const std::pair<const char*, std::string> changes[] = {
+        {"a changed data byte", changedByte},
+        {"the file digest in the signature forged to match", signedPackage(u"tiny-pe32-forged-digest.exe")},
+        {"the messageDigest forged as well", signedPackage(u"tiny-pe32plus-forged-attributes.exe")},
+        {"junk in the certificate table", junkInTable},
+    };
+    for (const auto& [label, bytes] : changes) {
+        platform.debugLines.clear();
+        platform.events.clear();
+        install(bytes);
 
-    EXPECT_EQ(run({}), kExitRunIncomplete);
-    EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()});
-    EXPECT_TRUE(fs::is_empty(temp.path()));
-    const auto opened = std::find(platform.debugLines.begin(), platform.debugLines.end(),
-                                  KxString(kTraceLocatingPackage));
-    ASSERT_NE(opened, platform.debugLines.end());
-    EXPECT_EQ(std::vector<KxString>(opened + 1, platform.debugLines.end()),
-              (std::vector<KxString>{kTracePackageClosed, kTraceWindowClosed}))
-        << "the package file is closed, and no later stage leaves a trace line";
+        EXPECT_EQ(run({}), kExitRunIncomplete) << label;
+        EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()}) << label;
+        EXPECT_TRUE(fs::is_empty(temp.path())) << label;
+        const auto opened = std::find(platform.debugLines.begin(), platform.debugLines.end(),
+                                      KxString(kTraceLocatingPackage));
+        ASSERT_NE(opened, platform.debugLines.end()) << label;
+        EXPECT_EQ(std::vector<KxString>(opened + 1, platform.debugLines.end()),
+                  (std::vector<KxString>{kTracePackageClosed, kTraceWindowClosed}))
+            << label << ": the package file is closed, and no later stage leaves a trace line";
+    }
 }
 
 // Where the system offers no way to check a signature, a signed package is

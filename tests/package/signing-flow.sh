@@ -32,6 +32,16 @@ flip() {
   cp "$1" "$3"
   printf "\\x$(printf %02x $((value ^ 1)))" | dd of="$3" bs=1 seek="$2" conv=notrunc status=none
 }
+put32() { # put32 FILE OFFSET VALUE
+  local value=$3
+  printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((value & 255)) $((value >> 8 & 255)) $((value >> 16 & 255)) \
+    $((value >> 24 & 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+# The file offset of a PE image's security directory entry.
+security_entry() {
+  local optional=$(( $(u32 "$1" 60) + 24 ))
+  [ "$(u16 "$1" "$optional")" = $((0x20B)) ] && echo $((optional + 144)) || echo $((optional + 128))
+}
 # The file offset of a PE image's first section's raw data: its code.
 code_offset() {
   local pe; pe=$(u32 "$1" 60)
@@ -73,9 +83,13 @@ for launcher in "$@"; do
       || fail "$signed: $(grep certificate "$work/list")"
     paddings="$paddings $expected_padding"
 
-    "$packer" verify "$signed" | grep -q ', signed, signature digest matches (SHA-256)$' \
-      || fail "$signed not reported as signed with a matching digest"
-    grep -q '^signature digest: SHA-256, matches$' "$work/list" || fail "$signed: $(grep signature "$work/list")"
+    "$packer" verify "$signed" >"$work/verify" || fail "$signed does not verify"
+    grep -q ', signed, signature holds (SHA-256)$' "$work/verify" || fail "$signed not reported as signed"
+    grep -q '^signature: SHA-256, holds$' "$work/list" || fail "$signed: $(grep signature "$work/list")"
+    for report in "$work/verify" "$work/list"; do
+      grep -q '^signer: CN=Tessit test signer$' "$report" && grep -q '^issuer: CN=Tessit test signer$' "$report" \
+        || fail "$signed: the signer is not shown: $(cat "$report")"
+    done
     if [ "$extra" = 0 ]; then
       { cat "$signed"; printf 'appended'; } >"$work/appended.exe"
       expect_refusal "bytes after the certificate table" "$packer" verify "$work/appended.exe"
@@ -85,7 +99,7 @@ for launcher in "$@"; do
       # kept, wherever the digest covers it.
       rm -f "$work/sha1.exe"
       osslsigncode sign -h sha1 -certs "$work/cert.pem" -key "$work/key.pem" -in "$packed" -out "$work/sha1.exe" >/dev/null
-      "$packer" verify "$work/sha1.exe" | grep -q ', signature digest matches (SHA-1)$' || fail "$name: SHA-1 digest"
+      "$packer" verify "$work/sha1.exe" | grep -q ', signature holds (SHA-1)$' || fail "$name: SHA-1 digest"
       header=$(field 'header offset')
       for place in "package data:$((header + 8 + 3 * 132 + 10))" "entry name:$((header + 8 + 3 * 4))" \
                    "header:$header" "launcher code:$(( $(code_offset "$signed") + 16 ))"; do
@@ -100,7 +114,36 @@ for launcher in "$@"; do
       table=$(grep '^certificate table:' "$work/list" | sed 's/.*offset \([0-9]*\),.*/\1/')
       { head -c "$table" "$signed"; head -c $(( $(stat -c %s "$signed") - table )) /dev/urandom; } >"$work/garbage.exe"
       expect_refusal "a certificate table of garbage" "$packer" verify "$work/garbage.exe"
-      grep -q 'holds no Authenticode signature' "$work/err" || fail "garbage table: $(cat "$work/err")"
+      grep -q 'certificate table' "$work/err" || fail "garbage table: $(cat "$work/err")"
+
+      # Bytes in the table that no signature covers, which osslsigncode
+      # refuses as well: junk with the security directory grown over it, and
+      # a second entry of garbage.
+      security=$(security_entry "$signed")
+      table_size=$(u32 "$signed" $((security + 4)))
+      grown() { # grown OUTPUT BYTES...: the signed file with BYTES appended to its table
+        local output=$1; shift
+        { cat "$signed"; printf "$@"; } >"$output"
+        put32 "$output" $((security + 4)) $((table_size + $(printf "$@" | wc -c)))
+      }
+      grown "$work/junk.exe" 'junk after the signature!'
+      grown "$work/second.exe" '\x30\x00\x00\x00\x00\x02\x02\x00%040d' 0
+      for forged in junk second; do
+        expect_refusal "$forged bytes in the certificate table" "$packer" verify "$work/$forged.exe"
+        grep -q 'certificate table' "$work/err" || fail "$forged: $(cat "$work/err")"
+        if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/$forged.exe" >/dev/null 2>&1; then
+          fail "osslsigncode accepts $forged bytes in the certificate table: the case does not show what it should"
+        fi
+      done
+    fi
+    if [ "$expected_padding" = 0 ]; then
+      # Without the signer's padding, removing the signature leaves the
+      # packed file (its checksum apart), unsigned again.
+      rm -f "$work/removed.exe"
+      osslsigncode remove-signature -in "$signed" -out "$work/removed.exe" >/dev/null
+      "$packer" verify "$work/removed.exe" | grep -q 'not signed$' || fail "a removed signature still reported"
+      "$packer" extract "$work/removed.exe" -C "$work/removed" >/dev/null
+      cmp "$work/payload/docs/data.bin" "$work/removed/docs/data.bin"
     fi
     "$packer" extract "$signed" -C "$work/out-$name-$extra" >/dev/null
     cmp "$work/payload/QIRA_t.exe" "$work/out-$name-$extra/QIRA_t.exe"

@@ -9,8 +9,8 @@ namespace Tessit {
 constexpr const char* crossBuiltProgramsSkipped = TESSIT_CROSS_BUILT_PROGRAMS_SKIPPED;
 constexpr bool crossBuiltProgramsBuilt = *crossBuiltProgramsSkipped == '\0';
 
-// Whether the signed packages made of them (signed/<program>-<algorithm>.exe)
-// were built; empty when they were.
+// Whether the signed packages made of them (signed/<program>-<variant>.exe,
+// see tests/package/make-signed-packages.sh) were built; empty when they were.
 constexpr const char* signedPackagesSkipped = TESSIT_SIGNED_PACKAGES_SKIPPED;
 constexpr bool signedPackagesBuilt = *signedPackagesSkipped == '\0';
 

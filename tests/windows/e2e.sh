@@ -295,8 +295,9 @@ check "nothing is extracted or started from a launcher whose table is garbage" n
 
 # tessit-pack.exe tells the same, with the same check and the system's cryptography.
 wine "$packer" verify "$(windows_path "$work/Tessit.exe")" >"$work/verify-signed.txt" 2>&1
-check "tessit-pack.exe verify says the signed launcher's digest matches" \
-  contains "$work/verify-signed.txt" "signature digest matches (SHA-256)"
+check "tessit-pack.exe verify says the signed launcher's signature holds" \
+  contains "$work/verify-signed.txt" "signature holds (SHA-256)"
+check "tessit-pack.exe verify names the signer" contains "$work/verify-signed.txt" "signer: CN=Tessit test"
 wine "$packer" verify "$(windows_path "$work/changed-data.exe")" >"$work/verify-changed.txt" 2>&1; status=$?
 check "tessit-pack.exe verify fails a changed copy" equal "$status" 1
 check "tessit-pack.exe verify says the changed copy's digest does not match" \

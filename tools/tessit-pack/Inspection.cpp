@@ -4,7 +4,7 @@
 #include "PathText.h"
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
-#include "package/SignatureDigest.h"
+#include "package/SignatureCheck.h"
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"
 
@@ -40,16 +40,22 @@ std::string explanation(const SignatureCheck& check)
     case SignatureProblem::None: break;
     case SignatureProblem::NoCryptography: return "no cryptography to check its signature's " + check.algorithm + " digest";
     case SignatureProblem::TableNotAtEnd: return "its certificate table does not end the file";
-    case SignatureProblem::NoSignedData: return "its certificate table holds no Authenticode signature that can be read";
+    case SignatureProblem::MalformedTable:
+        return "its certificate table is not a sequence of whole, 8-byte aligned signature entries";
+    case SignatureProblem::NoSignedData:
+        return "its certificate table holds an entry that is no Authenticode signature that can be read";
     case SignatureProblem::UnknownAlgorithm:
-        return "its signature's digest algorithm " + check.algorithm + " is neither SHA-256 nor SHA-1";
+        return "its signature's digest algorithm " + check.algorithm +
+               " is none of SHA-1, SHA-256, SHA-384 and SHA-512";
+    case SignatureProblem::SignerNotVerified:
+        return "the signer's signature does not verify with its certificate: what it signed changed after signing";
     case SignatureProblem::UnsupportedLayout:
         return "its PE headers do not lay out the file as its signature's digest needs";
     case SignatureProblem::Unreadable: return "it could not be read to its end for its signature's digest";
     case SignatureProblem::Mismatch:
         return "signature digest does not match (" + check.algorithm + "): the file changed after it was signed";
     }
-    return "signature digest matches (" + check.algorithm + ")";
+    return "signature holds (" + check.algorithm + ")";
 }
 
 std::string joined(const std::vector<std::string>& texts)
@@ -71,13 +77,13 @@ public:
             throw PackError(file, explanation(m_result, m_header) +
                             joined(layoutProblems(m_result.location)));
         if (isSigned())
-            m_signature = CheckSignatureDigest(createNativeSignatureCrypto().get(), m_file, location(), m_header);
+            m_signature = CheckSignature(createNativeSignatureCrypto().get(), m_file, location(), m_header);
     }
 
     const PackageHeader& header() const { return m_header; }
     const PackageLocation& location() const { return m_result.location; }
     bool isSigned() const { return location().certificateSize != 0; }
-    // The launcher's check of a signed file's digest.
+    // The launcher's check of a signed file's signature.
     const SignatureCheck& signature() const { return m_signature; }
 
     ExtractionReport extract(const KxString& targetFolder)
@@ -94,6 +100,16 @@ private:
     OpenResult m_result;
     SignatureCheck m_signature;
 };
+
+// Who the signature says signed, once it could be read; no chain of trust
+// stands behind these names.
+void printSigner(const SignatureCheck& signature)
+{
+    if (signature.signerSubject.empty() && signature.signerIssuer.empty())
+        return;
+    std::printf("signer: %s\n", signature.signerSubject.c_str());
+    std::printf("issuer: %s\n", signature.signerIssuer.c_str());
+}
 
 const char* noteFor(const KxString& name)
 {
@@ -123,8 +139,9 @@ int listPackage(const fs::path& file)
     if (package.isSigned()) {
         const SignatureCheck& signature = package.signature();
         const std::string algorithm = signature.algorithm.empty() ? "" : signature.algorithm + ", ";
-        std::printf("signature digest: %s%s\n", algorithm.c_str(),
-                    signature.holds() ? "matches" : explanation(signature).c_str());
+        std::printf("signature: %s%s\n", algorithm.c_str(),
+                    signature.holds() ? "holds" : explanation(signature).c_str());
+        printSigner(signature);
     }
     return 0;
 }
@@ -172,6 +189,7 @@ int verifyPackage(const fs::path& file)
         signing = signature.holds() ? "signed, " + explanation(signature) : "signed";
     std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count, faults ? "faulty" : "consistent",
                 signing.c_str());
+    printSigner(signature);
     return faults ? 1 : 0;
 }
 

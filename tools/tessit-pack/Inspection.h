@@ -13,12 +13,12 @@ namespace Tessit {
 // standard output and gives the exit code.
 
 // OEM number, entries, certificate table, padding and, for a signed file,
-// its digest algorithm and whether the digest matches.
+// its digest algorithm, whether its signature holds, its signer and issuer.
 int listPackage(const std::filesystem::path& file);
 
 // 0 only for a package whose parts add up, whose footer is the only place
 // one fits, whose names are all safe and, when it is signed, whose
-// certificate table ends the file and whose signature's digest matches.
+// signature holds as the launcher checks it (its signer and issuer shown).
 int verifyPackage(const std::filesystem::path& file);
 
 // What is wrong around a package the locator found, though the launcher
@@ -27,7 +27,7 @@ int verifyPackage(const std::filesystem::path& file);
 std::vector<std::string> layoutProblems(const PackageLocation& location);
 
 // Writes the entries below `folder` by the launcher's rules (nothing from a
-// signed file whose digest does not match), running nothing; 0 when every entry the launcher would write was written.
+// signed file whose signature does not hold), running nothing; 0 when every entry the launcher would write was written.
 int extractPackage(const std::filesystem::path& file, const std::filesystem::path& folder);
 
 } // namespace Tessit

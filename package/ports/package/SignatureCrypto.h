@@ -11,13 +11,23 @@
 namespace Tessit {
 
 // The digest algorithms Authenticode signatures use.
-enum class DigestAlgorithm { Sha1, Sha256 };
+enum class DigestAlgorithm { Sha1, Sha256, Sha384, Sha512 };
 
-// The file digest an Authenticode signature holds: the messageDigest of the
-// SpcIndirectDataContent inside its PKCS #7 SignedData.
-struct IndirectDataDigest {
-    std::string algorithmOid; // dotted, as the signature names it
-    std::vector<uint8_t> digest;
+// What one Authenticode signature (a DER-encoded PKCS #7 SignedData whose
+// content is an SpcIndirectDataContent) says, and whether its signer said it.
+struct AuthenticodeSignature {
+    // The file digest the SpcIndirectDataContent holds, and its algorithm
+    // (dotted, as the signature names it).
+    std::string fileDigestAlgorithm;
+    std::vector<uint8_t> fileDigest;
+    // The distinguished names of the certificate the signature carries for
+    // its one signer, most significant part last ("CN=..., O=...").
+    std::string signerSubject;
+    std::string signerIssuer;
+    // The signer's signature over the authenticated attributes verifies with
+    // that certificate's public key, and their messageDigest is the digest of
+    // the SpcIndirectDataContent: nothing the signer signed was changed.
+    bool signerVerified = false;
 };
 
 // One running hash.
@@ -28,17 +38,17 @@ public:
     virtual std::vector<uint8_t> finish() = 0;
 };
 
-// What checking a signature's digest needs of the system's cryptography;
-// platform/ implements it for each system. Integrity only: no certificate,
-// chain or store is looked at.
+// What checking a signature needs of the system's cryptography; platform/
+// implements it for each system. No chain, store or network is consulted:
+// whoever the certificate names, only whether it signed is checked.
 class SignatureCrypto {
 public:
     virtual ~SignatureCrypto() = default;
 
-    // The digest in the DER-encoded PKCS #7 SignedData `signedData`; nothing
-    // when the bytes are not signed data whose content is Authenticode's
-    // indirect data.
-    virtual std::optional<IndirectDataDigest> indirectDataDigest(const uint8_t* signedData, size_t size) = 0;
+    // The signature in exactly the `size` bytes of `signedData`; nothing when
+    // they are not one SignedData with Authenticode's indirect data as its
+    // content, exactly one signer and that signer's certificate.
+    virtual std::optional<AuthenticodeSignature> readSignature(const uint8_t* signedData, size_t size) = 0;
     // A fresh hash; null when the system does not offer the algorithm.
     virtual std::unique_ptr<DigestHasher> startDigest(DigestAlgorithm algorithm) = 0;
 };
