@@ -9,9 +9,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/linux}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 
+. "$root/scripts/steps.sh"
+
 "$root/scripts/setup.sh"
-(cd "$root" && cmake --preset linux -B "$build" >/dev/null)
-cmake --build "$build" -j 2 --target tessit tessit-pack >/dev/null
+quietly demo-configure cmake -S "$root" --preset linux -B "$build"
+quietly demo-build cmake --build "$build" -j 2 --target tessit tessit-pack
 
 demo=$build/demo
 rm -rf "$demo"

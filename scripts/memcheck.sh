@@ -10,13 +10,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/linux}
 mkdir -p "$build" && build=$(cd "$build" && pwd)
 . "$root/scripts/require.sh"
+. "$root/scripts/steps.sh"
 require_commands cmake valgrind
 
-(cd "$root" && cmake --preset linux -B "$build" >/dev/null)
-cmake --build "$build" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack >/dev/null
+quietly memcheck-configure cmake -S "$root" --preset linux -B "$build"
+quietly memcheck-build cmake --build "$build" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'steps_report $?; rm -rf "$work"' EXIT
 mkdir -p "$work/package/docs" "$work/bin" "$work/tmp" "$work/config"
 cat > "$work/package/mDNSResponder.exe" <<'EOF'
 #!/bin/sh
@@ -33,7 +34,7 @@ EOF
 chmod +x "$work/package/mDNSResponder.exe" "$work/package/QIRA_t.exe" "$work/bin/regsvr32"
 echo "read me" > "$work/package/docs/readme.txt"
 echo "control" > "$work/package/Viewer.ocx"
-"$build/tools/tessit-pack/tessit-pack" build -l "$build/app/tessit" -o "$work/Tessit" --oem 47 "$work/package" >/dev/null
+quietly memcheck-pack "$build/tools/tessit-pack/tessit-pack" build -l "$build/app/tessit" -o "$work/Tessit" --oem 47 "$work/package"
 
 # The launcher's children (the packaged programs) run outside valgrind.
 status=0

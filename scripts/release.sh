@@ -3,21 +3,29 @@
 # dist/:
 #   windows-i686/Tessit.exe, windows-i686/tessit-pack.exe       the build users run
 #   windows-x86_64/Tessit.exe, windows-x86_64/tessit-pack.exe
-#   tessit-VERSION-linux-x86_64.tar.gz                         tessit and tessit-pack
-#   tessit_VERSION_amd64.deb
+#   tessit-VERSION-linux-x86_64.tar.gz                         bin/: tessit and tessit-pack,
+#                                                              share/tessit/: the launchers
+#   tessit_VERSION_amd64.deb                                   the same below /usr
 #   SHA256SUMS
+# The Linux package and tarball carry the three release launchers in
+# share/tessit/<target>/, where `tessit-pack build --target` finds them.
 # Everything is built twice, from this folder into build/release-* and from
 # a copy of the sources in another folder, and the two sets of artifacts must
 # be byte-identical; the i686 Tessit.exe must take at most 1 MiB. Then the
 # Windows end-to-end run checks the released Tessit.exe and tessit-pack.exe
-# of both Windows builds under Wine.
+# of both Windows builds under Wine; on a machine that does not run 32-bit
+# programs the i686 run is skipped with the reason (TESSIT_REQUIRE_I686=1
+# fails it instead). Hidden output goes to build/logs/.
 # Usage: scripts/release.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+. scripts/steps.sh
+. scripts/wine-loader.sh
+step "set-up"
 scripts/setup.sh
 . scripts/require.sh
-require_commands cmake ninja cpack git tar gzip sha256sum cmp
+require_commands cmake ninja cpack git tar gzip sha256sum cmp dpkg-deb
 
 # Every time stamp an artifact carries is the last commit's.
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
@@ -30,11 +38,14 @@ mkdir -p "$check"
 # BUILDS, their artifacts written to DIST.
 build_release() {
   local source=$1 builds=$2 dist=$3 preset version linux packaging=$2/release-packaging
-  for preset in release-linux release-win64 release-win32; do
-    (cd "$source" && cmake --preset "$preset" -B "$builds/$preset" >/dev/null)
+  # The Windows launchers first: the Linux package carries them.
+  for preset in release-win64 release-win32 release-linux; do
+    quietly "configure-$preset" cmake -S "$source" --preset "$preset" -B "$builds/$preset" \
+      -DTESSIT_WINDOWS_I686_LAUNCHER="$builds/release-win32/stage/bin/Tessit.exe" \
+      -DTESSIT_WINDOWS_X86_64_LAUNCHER="$builds/release-win64/stage/bin/Tessit.exe"
     cmake --build "$builds/$preset" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack
     rm -rf "$builds/$preset/stage"
-    cmake --install "$builds/$preset" --prefix "$builds/$preset/stage" >/dev/null
+    quietly "install-$preset" cmake --install "$builds/$preset" --prefix "$builds/$preset/stage"
   done
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/release-linux/CMakeCache.txt")
 
@@ -44,21 +55,21 @@ build_release() {
 
   linux=tessit-$version-linux-x86_64
   rm -rf "$packaging"
-  mkdir -p "$packaging/$linux"
-  cp "$builds/release-linux/stage/bin/"{tessit,tessit-pack} "$packaging/$linux/"
+  mkdir -p "$packaging"
+  cp -r "$builds/release-linux/stage" "$packaging/$linux"
   tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
     --mode=u=rwX,go=rX -C "$packaging" -cf - "$linux" | gzip -9n >"$dist/$linux.tar.gz"
 
-  (cd "$builds/release-linux" && cpack -G DEB -B "$packaging/deb" >/dev/null)
+  quietly cpack-deb cpack -G DEB --config "$builds/release-linux/CPackConfig.cmake" -B "$packaging/deb"
   cp "$packaging/deb/"*.deb "$dist/"
 
   (cd "$dist" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 }
 
-echo "== release build in $root/build"
+step "release build in $root/build"
 build_release "$root" "$root/build" "$check/dist"
 
-echo "== the same from a copy of the sources in $check/source"
+step "the same from a copy of the sources in $check/source"
 mkdir -p "$check/source"
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$check/source"
 build_release "$check/source" "$check/build" "$check/dist-again"
@@ -72,6 +83,36 @@ echo "== both builds gave the same bytes"
 mv "$check/dist" dist
 rm -rf "$check"
 
+step "what the Linux package and tarball carry"
+# tessit-pack of each, with the launchers it carries; build --target packs
+# onto the same bytes as dist/ holds.
+unpacked=$root/build/release-unpacked
+rm -rf "$unpacked"
+mkdir -p "$unpacked/deb" "$unpacked/tar"
+dpkg-deb -x dist/tessit_*_amd64.deb "$unpacked/deb"
+tar -xzf dist/tessit-*-linux-x86_64.tar.gz -C "$unpacked/tar"
+echo "a file to pack" >"$unpacked/item.txt"
+for tree in "$unpacked/deb/usr" "$unpacked/tar/"tessit-*-linux-x86_64; do
+  for target in windows-i686 windows-x86_64 linux-x86_64; do
+    case $target in
+      linux-x86_64) released=$tree/bin/tessit ;;
+      *) released=dist/$target/Tessit.exe ;;
+    esac
+    carried=$tree/share/tessit/$target/$(basename "$released")
+    if ! cmp "$released" "$carried"; then
+      echo "release: $carried is not $released" >&2
+      exit 1
+    fi
+    quietly "pack-$target" "$tree/bin/tessit-pack" build --target "$target" -o "$unpacked/packed" "$unpacked/item.txt"
+    if ! cmp -n "$(stat -c %s "$released")" "$released" "$unpacked/packed"; then
+      echo "release: tessit-pack build --target $target of $tree did not pack onto $released" >&2
+      exit 1
+    fi
+  done
+done
+echo "both carry the three launchers, and tessit-pack build --target packs onto them"
+rm -rf "$unpacked"
+
 # Every package a user downloads carries the i686 launcher.
 launcher_size=$(stat -c %s dist/windows-i686/Tessit.exe)
 if [ "$launcher_size" -gt $((1 << 20)) ]; then
@@ -81,15 +122,28 @@ fi
 
 # The released launchers, end to end, with the stand-in programs of the
 # matching test build.
+# Where this machine does not run 32-bit programs, the i686 run is skipped
+# and says why.
+skipped=()
 for build in win32:windows-i686 win64:windows-x86_64; do
   preset=${build%%:*} arch=${build#*:}
-  echo "== end-to-end run of dist/$arch/Tessit.exe"
-  cmake --preset "$preset" >/dev/null
+  step "end-to-end run of dist/$arch/Tessit.exe"
+  quietly "configure-$preset" cmake --preset "$preset"
   cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}" \
     --target RecordingInstaller RecordingMainTool MessageBoxReader RecordingControl
+  status=0
   TESSIT_LAUNCHER_MAP=$root/build/release-$preset/app/tessit.map \
-    tests/windows/e2e.sh "$root/dist/$arch/Tessit.exe" "$root/dist/$arch/tessit-pack.exe" "$root/build/$preset/tests/windows"
+    tests/windows/e2e.sh "$root/dist/$arch/Tessit.exe" "$root/dist/$arch/tessit-pack.exe" \
+    "$root/build/$preset/tests/windows" || status=$?
+  if [ "$status" -eq "$i686_skip_code" ]; then
+    skipped+=("the end-to-end run of dist/$arch/Tessit.exe")
+  elif [ "$status" -ne 0 ]; then
+    exit "$status"
+  fi
 done
 
-echo "== dist/"
+step "dist/"
 (cd dist && cat SHA256SUMS && find . -type f ! -name SHA256SUMS -printf '%10s  %P\n' | sort -k2)
+for run in "${skipped[@]}"; do
+  echo "release: SKIPPED $run: $(i686_unrunnable_reason)"
+done

@@ -4,9 +4,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/require.sh"
+. "$root/scripts/steps.sh"
 require_commands cmake ninja ctest
 cd "$root"
 
-cmake --preset linux-sanitize >/dev/null
+quietly configure-linux-sanitize cmake --preset linux-sanitize
 cmake --build --preset linux-sanitize -j "${TESSIT_JOBS:-2}"
 ctest --preset linux-sanitize

@@ -10,6 +10,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/require.sh"
+. "$root/scripts/steps.sh"
 require_commands cmake ninja awk
 cd "$root"
 
@@ -20,8 +21,8 @@ launcher=build/release-win32/app/Tessit.exe
 floor=build/release-win32/bench/runtime_floor.exe
 
 if [ "${1:-}" = "--check" ]; then
-  cmake --preset release-win32 >/dev/null
-  cmake --build --preset release-win32 -j "${TESSIT_JOBS:-2}" --target tessit >/dev/null
+  quietly configure-release-win32 cmake --preset release-win32
+  quietly build-release-win32 cmake --build --preset release-win32 -j "${TESSIT_JOBS:-2}" --target tessit
   if [ "$(size "$launcher")" -gt "$budget" ]; then
     echo "size-report: the release i686 Tessit.exe takes $(size "$launcher") bytes, more than 1 MiB;" \
       "scripts/size-report.sh shows what takes the space" >&2
@@ -33,8 +34,8 @@ if [ "${1:-}" = "--check" ]; then
 fi
 
 for preset in release-linux release-win64 release-win32; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack runtime_floor >/dev/null
+  quietly "configure-$preset" cmake --preset "$preset"
+  quietly "build-$preset" cmake --build --preset "$preset" -j "${TESSIT_JOBS:-2}" --target tessit tessit-pack runtime_floor
 done
 
 # The linker map's input sections that take room in the file, as
@@ -85,7 +86,7 @@ echo "The i686 launcher, the one users run, is $(kib $((budget - $(size "$launch
 echo
 
 sections=$(mktemp)
-trap 'rm -f "$sections"' EXIT
+trap 'steps_report $?; rm -f "$sections"' EXIT
 map_sections build/release-win32/app/tessit.map >"$sections"
 echo "What takes the i686 launcher's space, by where it comes from (bytes of its linker map's input"
 echo "sections; the file adds its headers and the padding of each section to 512 bytes):"

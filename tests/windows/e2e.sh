@@ -7,7 +7,9 @@
 #
 # LAUNCHER is Tessit.exe, PACKER tessit-pack.exe (run under Wine too),
 # PROGRAMS_DIR the folder with the stand-in programs and boxreader.exe, all
-# of one build (i686 or x86_64).
+# of one build (i686 or x86_64). Everything runs through the loader for that
+# build; an i686 run on a machine that does not run 32-bit programs is
+# skipped with exit code 77 and the reason (failed with TESSIT_REQUIRE_I686=1).
 set -uo pipefail
 
 launcher=$1
@@ -15,7 +17,17 @@ packer=$2
 programs=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/require.sh"
-require_commands wine wineserver Xvfb openssl osslsigncode x86_64-w64-mingw32-nm i686-w64-mingw32-nm
+. "$root/scripts/wine-loader.sh"
+architecture=$(pe_architecture "$launcher")
+if [ "$architecture" = i686 ]; then
+  reason=$(i686_unrunnable_reason)
+  if [ -n "$reason" ]; then
+    i686_skip "$reason"
+    exit $?
+  fi
+fi
+wine=$(wine_loader "$architecture")
+require_commands "$wine" wineserver Xvfb openssl osslsigncode x86_64-w64-mingw32-nm i686-w64-mingw32-nm
 work=$(mktemp -d /tmp/tessit-e2e.XXXXXX)
 passed=0
 failed=0
@@ -58,18 +70,18 @@ start_display() {
   export DISPLAY=:$(cat "$fd_file")
 }
 
-wine_path() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-windows_path() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+wine_path() { "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+windows_path() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 # Every wait is bounded: a window that never appears fails instead of hanging.
-read_box() { timeout 40 wine "$programs/boxreader.exe" 30000 | tr -d '\r'; }
+read_box() { timeout 40 "$wine" "$programs/boxreader.exe" 30000 | tr -d '\r'; }
 
 # launcher_file_limit, when set, limits the size of the files the launcher
 # writes (in KiB, SIGXFSZ ignored).
 run_launcher() { # run_launcher EXE TRACE_FILE ARGS... ; sets launcher_pid
   local exe=$1 trace=$2; shift 2
   WINEDEBUG=-all,warn+seh timeout 120 bash -c 'trap "" XFSZ; ulimit -f "$0"; exec "$@"' \
-    "${launcher_file_limit:-unlimited}" wine "$exe" "$@" 2>"$trace" &
+    "${launcher_file_limit:-unlimited}" "$wine" "$exe" "$@" 2>"$trace" &
   launcher_pid=$!
 }
 
@@ -79,7 +91,7 @@ trace_lines() {
 }
 
 start_display
-temp_windows=$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')
+temp_windows=$("$wine" cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')
 temp_unix=$(wine_path "$temp_windows")
 mkdir -p "$temp_unix"
 temp_folder="$temp_windows\\"
@@ -96,7 +108,7 @@ echo "read me" > "$stage/docs/readme.txt"
 pack() { # pack OUTPUT OEM [STAGE]
   local attempt
   for attempt in 1 2; do
-    wine "$packer" build -l "$(windows_path "$launcher")" -o "$(windows_path "$1")" --oem "$2" \
+    "$wine" "$packer" build -l "$(windows_path "$launcher")" -o "$(windows_path "$1")" --oem "$2" \
       "$(windows_path "${3:-$stage}")" >"$work/pack.log" 2>&1 && [ -s "$1" ] && return 0
   done
   sed 's/^/  /' "$work/pack.log"
@@ -112,7 +124,7 @@ check "the packed launcher is signed" \
 check "the signature verifies" osslsigncode verify -CAfile "$work/cert.pem" -in "$work/Tessit.exe"
 
 muicache='HKCU\Software\Classes\Local Settings\Software\Microsoft\Windows\Shell\MuiCache'
-wine reg add "$muicache" /v "${temp_folder}QIRA_t.exe" /t REG_SZ /d "QIRA" /f >/dev/null 2>&1
+"$wine" reg add "$muicache" /v "${temp_folder}QIRA_t.exe" /t REG_SZ /d "QIRA" /f >/dev/null 2>&1
 # A clean temporary folder, so the folder creation shows in the log.
 rm -rf "$temp_unix/docs" "$temp_unix/tessit-journal.txt"
 for entry in "$stage"/*; do rm -f "$temp_unix/$(basename "$entry")"; done
@@ -149,10 +161,10 @@ check "the main tool got its parameter line" \
   contains "$journal" "QIRA_t.exe\" 1${tab}12${tab}Model DEBUG${tab}"
 check "the main tool runs in the temporary folder" contains "$journal" "main folder${tab}${temp_windows}"
 
-oem=$(wine reg query 'HKCU\Software\QIRA\QIRA\UI' /v OEM 2>/dev/null | tr -d '\r' | awk '/OEM/ {print $3}')
+oem=$("$wine" reg query 'HKCU\Software\QIRA\QIRA\UI' /v OEM 2>/dev/null | tr -d '\r' | awk '/OEM/ {print $3}')
 check "the profile holds the package's OEM number, not the override" equal "$oem" 0x2f
 check "the MuiCache value is gone" \
-  bash -c '! wine reg query "$1" /v "$2" >/dev/null 2>&1' _ "$muicache" "${temp_folder}QIRA_t.exe"
+  bash -c '! "$0" reg query "$1" /v "$2" >/dev/null 2>&1' "$wine" "$muicache" "${temp_folder}QIRA_t.exe"
 
 banner_app=$(printf '&%.0s' $(seq 23))Tessit$(printf '&%.0s' $(seq 27))
 banner_dlg=$(printf '&%.0s' $(seq 23))TessitDlg$(printf '&%.0s' $(seq 27))
@@ -193,9 +205,9 @@ second_box=$(read_box)
 wait "$launcher_pid"; second_status=$?
 # While the installer runs, the programs still to be started are held: a
 # program of the same user can neither delete, replace nor rename them.
-wine cmd /c "del /f ${temp_folder}QIRA_t.exe" >/dev/null 2>&1
-wine cmd /c "copy /y ${temp_folder}installer-exit-code.txt ${temp_folder}Viewer.ocx" >/dev/null 2>&1
-wine cmd /c "ren ${temp_folder}QIRA_t.exe moved.exe" >/dev/null 2>&1
+"$wine" cmd /c "del /f ${temp_folder}QIRA_t.exe" >/dev/null 2>&1
+"$wine" cmd /c "copy /y ${temp_folder}installer-exit-code.txt ${temp_folder}Viewer.ocx" >/dev/null 2>&1
+"$wine" cmd /c "ren ${temp_folder}QIRA_t.exe moved.exe" >/dev/null 2>&1
 wait "$first_pid"; first_status=$?
 check "a second instance is told another one runs" equal "$second_box" "QIRA|Already running..."
 check "a second instance exits with 2" equal "$second_status" 2
@@ -294,11 +306,11 @@ refused "$work/garbage.exe" "garbage|[4]Can not verify $(windows_path "$work/gar
 check "nothing is extracted or started from a launcher whose table is garbage" nothing_extracted
 
 # tessit-pack.exe tells the same, with the same check and the system's cryptography.
-wine "$packer" verify "$(windows_path "$work/Tessit.exe")" >"$work/verify-signed.txt" 2>&1
+"$wine" "$packer" verify "$(windows_path "$work/Tessit.exe")" >"$work/verify-signed.txt" 2>&1
 check "tessit-pack.exe verify says the signed launcher's signature holds" \
   contains "$work/verify-signed.txt" "signature holds (SHA-256)"
 check "tessit-pack.exe verify names the signer" contains "$work/verify-signed.txt" "signer: CN=Tessit test"
-wine "$packer" verify "$(windows_path "$work/changed-data.exe")" >"$work/verify-changed.txt" 2>&1; status=$?
+"$wine" "$packer" verify "$(windows_path "$work/changed-data.exe")" >"$work/verify-changed.txt" 2>&1; status=$?
 check "tessit-pack.exe verify fails a changed copy" equal "$status" 1
 check "tessit-pack.exe verify says the changed copy's digest does not match" \
   contains "$work/verify-changed.txt" "signature digest does not match (SHA-256)"

@@ -4,6 +4,7 @@
 #include "PackageWriter.h"
 #include "PackError.h"
 #include "PathText.h"
+#include "TargetLaunchers.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,6 +18,7 @@ namespace {
 
 struct Options {
     std::string launcher;
+    std::string target;
     std::string output;
     int32_t oemId = 0;
     bool stripSignature = false;
@@ -30,10 +32,28 @@ int build(const Options& options)
 {
     const std::vector<PackEntry> entries = collectEntries(options.items);
     checkEntries(entries);
-    const LauncherImage launcher =
-        prepareLauncher(pathFromUtf8(options.launcher), options.stripSignature, options.replacePackage);
+    const std::filesystem::path launcherPath = options.target.empty()
+                                                   ? pathFromUtf8(options.launcher)
+                                                   : targetLauncher(options.target, runningProgram());
+    const LauncherImage launcher = prepareLauncher(launcherPath, options.stripSignature, options.replacePackage);
     writePackage(launcher, options.oemId, entries, pathFromUtf8(options.output));
     return 0;
+}
+
+// Where the launchers are looked up, as the running program finds them.
+std::string targetHelp()
+{
+    std::string names;
+    for (const std::string& name : targetNames())
+        names += (names.empty() ? "" : ", ") + name;
+    std::string folder = "../share/tessit beside the folder tessit-pack runs from";
+    try {
+        folder = utf8Of(targetLaunchersFolder(runningProgram()));
+    } catch (const std::exception&) {
+        // Named relative to the program then; --target says what it looked at.
+    }
+    return "The release launcher of NAME (" + names + ") installed with tessit-pack, looked up in " + folder +
+           "/NAME/ (Tessit.exe, or tessit for linux-x86_64)";
 }
 
 } // namespace
@@ -47,7 +67,11 @@ int main(int argc, char** argv)
     Options options;
 
     CLI::App* buildCommand = app.add_subcommand("build", "Write LAUNCHER followed by a package of ITEMs to OUTPUT.");
-    buildCommand->add_option("-l,--launcher", options.launcher, "The launcher executable")->required();
+    CLI::Option_group* launcherChoice =
+        buildCommand->add_option_group("LAUNCHER", "The launcher to pack onto: exactly one of these");
+    launcherChoice->add_option("-l,--launcher", options.launcher, "The launcher executable");
+    launcherChoice->add_option("--target", options.target, targetHelp())->check(CLI::IsMember(targetNames()));
+    launcherChoice->require_option(1);
     buildCommand->add_option("-o,--output", options.output, "The file to write; replaced atomically")->required();
     buildCommand->add_option("--oem", options.oemId, "The package's OEM number (default 0)");
     buildCommand->add_flag("--strip-signature", options.stripSignature,

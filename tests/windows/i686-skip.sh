@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# On a machine that does not run 32-bit programs, the i686 runs are skipped
+# with the reason (exit code 77, CTest's skip), or fail with
+# TESSIT_REQUIRE_I686=1, and nothing is started. The probe is made to fail on
+# any machine by pointing TESSIT_I686_PROBE at a file that cannot be run.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/wine-loader.sh"
+work=$(mktemp -d /tmp/tessit-i686-skip.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "FAILED: $*"; failed=1; }
+
+# pe_program FILE MACHINE: the headers' fields the runs read, MACHINE in hex.
+pe_program() {
+  { printf 'MZ'; head -c 58 /dev/zero; printf '\x40\0\0\0'; printf 'PE\0\0'; printf "$2"; head -c 64 /dev/zero; } >"$1"
+}
+pe_program "$work/i686.exe" '\x4c\x01'
+pe_program "$work/x86_64.exe" '\x64\x86'
+# Bytes no kernel runs: the shell reports "Exec format error", as it does
+# for a 32-bit program on a kernel without IA32 emulation.
+printf '\0\0\0\0binary' >"$work/foreign"
+chmod +x "$work/foreign"
+
+# The probe's verdict for each kind of 32-bit program.
+while IFS='|' read -r probe expected; do
+  reason=$(TESSIT_I686_PROBE=$probe i686_unrunnable_reason)
+  if [ -z "$expected" ]; then
+    [ -z "$reason" ] || fail "probe $probe: reported not runnable: $reason"
+  else
+    [[ $reason == *"$expected"* ]] || fail "probe $probe: '$expected' not in '$reason'"
+  fi
+done <<TABLE
+/bin/true|
+$work/foreign|this machine does not run 32-bit programs ($work/foreign: cannot execute binary file: Exec format error); turn on the kernel's IA32 emulation (boot with the kernel parameter ia32_emulation=on
+/dev/null|this machine does not run 32-bit programs (/dev/null: Permission denied)
+$work/missing|Wine's 32-bit loader $work/missing is missing (wine32:i386
+TABLE
+
+[ "$(pe_architecture "$work/i686.exe")" = i686 ] || fail "an i686 program is not taken for one"
+[ "$(pe_architecture "$work/x86_64.exe")" = x86_64 ] || fail "an x86_64 program is not taken for one"
+[ "$(wine_loader x86_64)" = /usr/lib/wine/wine64 ] || fail "x86_64 programs do not go through the 64-bit loader"
+[ "$(wine_loader i686)" = wine ] || fail "i686 programs do not go through the front end"
+
+# A Windows suite (through the emulator) and the end-to-end run of an i686
+# build, with and without TESSIT_REQUIRE_I686: exit code, the line that says
+# why, and no Wine prefix made (nothing was started).
+skip_line="skipped: this machine does not run 32-bit programs ($work/foreign: cannot execute binary file: Exec format error)"
+fail_line="FAILED: 32-bit run required (TESSIT_REQUIRE_I686=1), but this machine does not run 32-bit programs"
+while IFS='|' read -r name require status line; do
+  prefix=$work/prefix-$name-$require
+  case $name in
+    suite) command=("$root/scripts/wine-run.sh" "$work/i686.exe" --gtest_brief=1) ;;
+    end-to-end) command=("$root/tests/windows/e2e.sh" "$work/i686.exe" "$work/i686.exe" "$work") ;;
+  esac
+  actual=0
+  TESSIT_I686_PROBE=$work/foreign TESSIT_REQUIRE_I686=$require TESSIT_WINEPREFIX=$prefix \
+    "${command[@]}" >"$work/out" 2>&1 || actual=$?
+  [ "$actual" = "$status" ] || fail "$name, TESSIT_REQUIRE_I686=$require: exit code $actual, not $status"
+  grep -qF -- "$line" "$work/out" || { fail "$name, TESSIT_REQUIRE_I686=$require: '$line' not in:"; cat "$work/out"; }
+  [ ! -e "$prefix" ] || fail "$name, TESSIT_REQUIRE_I686=$require: a Wine prefix was made"
+done <<TABLE
+suite||77|$skip_line
+suite|1|1|$fail_line
+end-to-end||77|$skip_line
+end-to-end|1|1|$fail_line
+TABLE
+
+[ "$failed" -eq 0 ] && echo "ok: the i686 runs are skipped, or fail when required, with the reason"
+exit "$failed"

@@ -1,0 +1,51 @@
+#include "TargetLaunchers.h"
+
+#include "PackError.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace Tessit {
+
+namespace {
+
+struct TargetLauncherFile {
+    const char* target;
+    const char* file;
+};
+
+constexpr TargetLauncherFile targetLauncherFiles[] = {
+    {"windows-i686", "Tessit.exe"},
+    {"windows-x86_64", "Tessit.exe"},
+    {"linux-x86_64", "tessit"},
+};
+
+} // namespace
+
+std::vector<std::string> targetNames()
+{
+    std::vector<std::string> names;
+    for (const TargetLauncherFile& launcher : targetLauncherFiles)
+        names.emplace_back(launcher.target);
+    return names;
+}
+
+std::filesystem::path targetLaunchersFolder(const std::filesystem::path& program)
+{
+    return (program.parent_path() / ".." / "share" / "tessit").lexically_normal();
+}
+
+std::filesystem::path targetLauncher(const std::string& target, const std::filesystem::path& program)
+{
+    const auto* launcher = std::find_if(std::begin(targetLauncherFiles), std::end(targetLauncherFiles),
+                                        [&](const TargetLauncherFile& entry) { return target == entry.target; });
+    if (launcher == std::end(targetLauncherFiles))
+        throw PackError("unknown target '" + target + "'");
+    const std::filesystem::path path = targetLaunchersFolder(program) / target / launcher->file;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        throw PackError(path, "no launcher for " + target + " here; pass one with -l LAUNCHER");
+    return path;
+}
+
+} // namespace Tessit
