@@ -1,6 +1,7 @@
 #include "TempFolder.h"
 
 #include "Unix/OwnedDescriptor.h"
+#include "Unix/SafePath.h"
 #include "KxFoundation/Unix/KxNativePath.h"
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -26,24 +28,8 @@ std::string temporaryBase()
 {
     const char* configured = std::getenv("TMPDIR");
     std::error_code failed;
-    std::string base = std::filesystem::absolute(configured && *configured ? configured : "/tmp", failed).string();
-    if (failed)
-        return std::string();
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    return base;
-}
-
-// The folder that holds the private folder: where others may write without
-// the sticky bit, they could rename the private folder and put another in
-// its place after it was checked (OpenSSH's strict modes refuse such a
-// folder for the same reason).
-bool isSafeParent(const std::string& path)
-{
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return false;
-    return (status.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (status.st_mode & S_ISVTX) != 0;
+    const std::string base = std::filesystem::absolute(configured && *configured ? configured : "/tmp", failed).string();
+    return failed ? std::string() : base;
 }
 
 // Only a real folder of the user's own is safe to hold files that are run
@@ -68,12 +54,12 @@ bool isWritableFolder(const std::string& path) { return ::faccessat(AT_FDCWD, pa
 // A private, writable folder per user below TMPDIR.
 KxString userTempFolder()
 {
-    const std::string base = temporaryBase();
-    if (base.empty())
+    // Links on the way are resolved once, here: what was checked is what is
+    // used, whatever a link's owner does with it later.
+    const std::optional<std::string> base = resolveSafePath(temporaryBase(), MissingLevel::Refuse);
+    if (!base)
         return KxString();
-    if (!isSafeParent(base))
-        return KxString();
-    const std::string folder = base + "/tessit-" + std::to_string(::geteuid());
+    const std::string folder = (*base == "/" ? "" : *base) + "/tessit-" + std::to_string(::geteuid());
     if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
         return KxString();
     if (!makePrivateFolder(folder) || !isWritableFolder(folder))
