@@ -1,6 +1,8 @@
 #include "Unix/IniProfile.h"
 
 #include "Unix/IniText.h"
+#include "Unix/OwnedDescriptor.h"
+#include "Unix/SafePath.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -9,7 +11,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 #include <optional>
+#include <vector>
 
 namespace Tessit {
 
@@ -31,51 +35,38 @@ std::string configHome()
     return home.empty() ? home : home + "/.config";
 }
 
-bool exists(const std::string& path, int& error)
-{
-    struct stat status;
-    error = stat(path.c_str(), &status) == 0 ? 0 : errno;
-    return error == 0;
-}
+// Larger than any profile the main tool writes; reading more would only
+// risk the run's memory.
+constexpr off_t kProfileSizeLimit = 16 * 1024 * 1024;
 
-bool makeFolders(const std::string& folder)
-{
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string level = folder.substr(0, slash);
-        int error = 0;
-        if (!exists(level, error) && (error != ENOENT || mkdir(level.c_str(), 0700) != 0))
-            return false;
-        if (slash == std::string::npos)
-            return true;
-    }
-}
+struct ProfileText {
+    std::string bytes;
+    std::optional<mode_t> mode; // of the file there was, none when there was none
+};
 
-// The file's bytes, empty for a missing file; nothing when it is no
-// regular file or cannot be read to its end, since its lines could not all
-// be kept.
-std::optional<std::string> readWhole(const std::string& path)
+// The file's bytes and mode, empty for a missing file; nothing when it is no
+// regular file, too large or cannot be read to its end, since its lines
+// could not all be kept.
+std::optional<ProfileText> readWhole(const std::string& path)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0)
-        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
-    std::optional<std::string> bytes;
+    const OwnedDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (file.get() < 0)
+        return errno == ENOENT ? std::optional<ProfileText>(ProfileText()) : std::nullopt;
     struct stat status;
-    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
-        bytes.emplace();
-        char buffer[4096];
-        for (;;) {
-            const ssize_t count = read(descriptor, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count < 0)
-                bytes.reset();
-            if (count <= 0)
-                break;
-            bytes->append(buffer, size_t(count));
-        }
+    if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kProfileSizeLimit)
+        return std::nullopt;
+    ProfileText text{std::string(), status.st_mode & 07777};
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = read(file.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 || text.bytes.size() + size_t(count) > size_t(kProfileSizeLimit))
+            return std::nullopt;
+        if (count == 0)
+            return text;
+        text.bytes.append(buffer, size_t(count));
     }
-    close(descriptor);
-    return bytes;
 }
 
 bool writeAll(int descriptor, const std::string& bytes)
@@ -91,18 +82,42 @@ bool writeAll(int descriptor, const std::string& bytes)
     return true;
 }
 
-bool replaceFile(const std::string& path, const std::string& bytes)
+// A new file is the user's alone; one that was there keeps its mode.
+bool replaceFile(const std::string& path, const std::string& bytes, std::optional<mode_t> mode)
 {
     std::string temporary = path + ".XXXXXX";
     const int descriptor = mkstemp(temporary.data());
     if (descriptor < 0)
         return false;
-    const bool written = writeAll(descriptor, bytes) && fsync(descriptor) == 0;
+    const bool written = (!mode || fchmod(descriptor, *mode) == 0) && writeAll(descriptor, bytes) && fsync(descriptor) == 0;
     if (close(descriptor) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
     return true;
+}
+
+bool writeEntry(const std::string& path, const std::string& section, const std::string& entry, int32_t value)
+{
+    const std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return false;
+    const std::optional<std::string> folder = resolveSafePath(path.substr(0, slash), MissingLevel::MakeFolder);
+    if (!folder)
+        return false;
+    const std::optional<std::string> file = resolveSafePath(*folder + path.substr(slash), MissingLevel::AllowLast);
+    if (!file)
+        return false;
+    const std::optional<ProfileText> text = readWhole(*file);
+    if (!text)
+        return false;
+    const std::string number = std::to_string(value);
+    const std::string edited = withIniEntry(text->bytes, section, entry, number);
+    // A last line Qt's reader continues (a final backslash, an open quote)
+    // would take in what follows it: such a file cannot be edited safely.
+    if (iniEntryValues(edited, section, entry) != std::vector<std::string>{number})
+        return false;
+    return replaceFile(*file, edited, text->mode);
 }
 
 } // namespace
@@ -116,10 +131,11 @@ std::string profileFilePath(const std::string& organisation, const std::string& 
 bool writeProfileInt(const std::string& path, const std::string& section, const std::string& entry,
                      int32_t value)
 {
-    if (path.empty() || !makeFolders(path.substr(0, path.rfind('/'))))
+    try {
+        return writeEntry(path, section, entry, value);
+    } catch (const std::bad_alloc&) {
         return false;
-    const std::optional<std::string> text = readWhole(path);
-    return text && replaceFile(path, withIniEntry(*text, section, entry, std::to_string(value)));
+    }
 }
 
 } // namespace Tessit

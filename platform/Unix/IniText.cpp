@@ -73,7 +73,30 @@ bool entryKey(std::string_view content, std::string_view& key)
     return true;
 }
 
+std::size_t contentStart(std::string_view text)
+{
+    return text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
+}
+
 } // namespace
+
+std::vector<std::string> iniEntryValues(const std::string& text, const std::string& section,
+                                        const std::string& entry)
+{
+    const std::string_view source(text);
+    std::vector<std::string> values;
+    bool inSection = false;
+    for (std::size_t at = contentStart(source); at < source.size();) {
+        const IniLine line = readLine(source, at);
+        std::string_view name;
+        if (sectionName(line.content, name))
+            inSection = name == section;
+        else if (inSection && entryKey(line.content, name) && name == entry)
+            values.emplace_back(trimmed(line.content.substr(line.content.find('=') + 1)));
+        at = line.end;
+    }
+    return values;
+}
 
 std::string withIniEntry(const std::string& text, const std::string& section, const std::string& entry,
                          const std::string& value)
@@ -86,7 +109,7 @@ std::string withIniEntry(const std::string& text, const std::string& section, co
     const std::string setting = entry + "=" + value;
 
     std::string result;
-    std::size_t at = source.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
+    std::size_t at = contentStart(source);
     result.append(source.substr(0, at));
     bool inSection = false;
     bool set = false;

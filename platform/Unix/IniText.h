@@ -2,6 +2,7 @@
 #define TESSIT_PLATFORM_UNIX_INITEXT_H
 
 #include <string>
+#include <vector>
 
 namespace Tessit {
 
@@ -15,6 +16,11 @@ namespace Tessit {
 // and written as they are: the names used here need none of Qt's escapes.
 std::string withIniEntry(const std::string& text, const std::string& section, const std::string& entry,
                          const std::string& value);
+
+// The values of `entry` in every [section] block of `text`, in order, as
+// Qt's reader finds them (raw, after '=' and without surrounding blanks).
+std::vector<std::string> iniEntryValues(const std::string& text, const std::string& section,
+                                        const std::string& entry);
 
 } // namespace Tessit
 

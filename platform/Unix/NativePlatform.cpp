@@ -101,9 +101,11 @@ void NativePlatform::messageBox(const KxString& text, const KxString& caption, M
     std::fflush(stderr);
 }
 
+// A profile that cannot be written safely is no reason to end the run.
 void NativePlatform::writeProfileInt(const KxString& section, const KxString& entry, int32_t value)
 {
-    Tessit::writeProfileInt(m_state->profilePath, section.toNarrow(), entry.toNarrow(), value);
+    if (!Tessit::writeProfileInt(m_state->profilePath, section.toNarrow(), entry.toNarrow(), value))
+        debugOutput(KxString(u"profile left alone: ") + pathFromNative(m_state->profilePath) + u"\n");
 }
 
 // The shell's caches live in the Windows registry, which this system has not.

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -86,4 +92,159 @@ TEST(IniProfile, LeavesWhatItCannotReadAlone)
     EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "QIRA.conf"));
     EXPECT_EQ(entryCount(folder.path()), 1u);
     EXPECT_FALSE(writeProfileInt("", "UI", "OEM", 47));
+}
+
+namespace {
+
+constexpr uid_t kOtherUser = 65534;
+
+struct FileState {
+    std::string bytes;
+    uid_t owner;
+    mode_t mode;
+};
+
+FileState stateOf(const std::filesystem::path& path)
+{
+    struct stat status {};
+    lstat(path.c_str(), &status);
+    std::ifstream stream(path, std::ios::binary);
+    return {std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()), status.st_uid,
+            status.st_mode & 07777};
+}
+
+bool operator==(const FileState& a, const FileState& b)
+{
+    return a.bytes == b.bytes && a.owner == b.owner && a.mode == b.mode;
+}
+
+} // namespace
+
+// Where another user could choose where the profile is written, or owns
+// it, it is left as it is: root would otherwise write into the place a link
+// of theirs leads to, or take their file from them.
+TEST(IniProfile, LeavesAProfileOthersCouldRedirectOrOwnAlone)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving files to another user needs root";
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        // Lays out <root>/config for the case; the profile is config/QIRA/QIRA.conf.
+        std::function<void(const fs::path& root)> layOut;
+        fs::path watched; // relative to the root: the file that must stay as it was
+    };
+    const auto give = [](const fs::path& path, mode_t mode) {
+        ASSERT_EQ(lchown(path.c_str(), kOtherUser, kOtherUser), 0) << path;
+        if (!fs::is_symlink(path)) {
+            ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
+        }
+    };
+    const auto write = [](const fs::path& path, const std::string& bytes) { std::ofstream(path) << bytes; };
+    const Case cases[] = {
+        {"the application folder a link of another user's",
+         [&](const fs::path& root) {
+             fs::create_directories(root / "config");
+             fs::create_directories(root / "elsewhere");
+             write(root / "elsewhere/QIRA.conf", "[UI]\nOEM=1\n");
+             fs::create_directory_symlink(root / "elsewhere", root / "config/QIRA");
+             give(root / "config/QIRA", 0);
+         },
+         "elsewhere/QIRA.conf"},
+        {"the config home another user's",
+         [&](const fs::path& root) {
+             fs::create_directories(root / "config/QIRA");
+             write(root / "config/QIRA/QIRA.conf", "[UI]\nOEM=1\n");
+             give(root / "config", 0755);
+         },
+         "config/QIRA/QIRA.conf"},
+        {"the application folder open to all",
+         [&](const fs::path& root) {
+             fs::create_directories(root / "config/QIRA");
+             write(root / "config/QIRA/QIRA.conf", "[UI]\nOEM=1\n");
+             chmod((root / "config/QIRA").c_str(), 0777);
+         },
+         "config/QIRA/QIRA.conf"},
+        {"the file another user's",
+         [&](const fs::path& root) {
+             fs::create_directories(root / "config/QIRA");
+             write(root / "config/QIRA/QIRA.conf", "[UI]\nOEM=1\n");
+             give(root / "config/QIRA/QIRA.conf", 0644);
+         },
+         "config/QIRA/QIRA.conf"},
+        {"the file a link of another user's",
+         [&](const fs::path& root) {
+             fs::create_directories(root / "config/QIRA");
+             write(root / "target.conf", "[UI]\nOEM=1\n");
+             fs::create_symlink(root / "target.conf", root / "config/QIRA/QIRA.conf");
+             give(root / "config/QIRA/QIRA.conf", 0);
+         },
+         "target.conf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Kavo::KxTestFolder folder;
+        c.layOut(folder.path());
+        const FileState before = stateOf(folder.path() / c.watched);
+
+        EXPECT_FALSE(writeProfileInt((folder.path() / "config/QIRA/QIRA.conf").string(), "UI", "OEM", 47));
+
+        EXPECT_TRUE(stateOf(folder.path() / c.watched) == before) << stateOf(folder.path() / c.watched).bytes;
+    }
+}
+
+// The user's own file keeps its mode, and a link of the user's (a dotfile
+// manager's) stays a link: the file it leads to is updated.
+TEST(IniProfile, KeepsTheModeAndTheLinkOfTheUsersOwnProfile)
+{
+    namespace fs = std::filesystem;
+    Kavo::KxTestFolder folder;
+    fs::create_directories(folder.path() / "config/QIRA");
+    fs::create_directories(folder.path() / "dotfiles");
+    folder.writeFile(u"dotfiles/QIRA.conf", "[UI]\nOEM=1\n");
+    chmod((folder.path() / "dotfiles/QIRA.conf").c_str(), 0644);
+    fs::create_symlink(folder.path() / "dotfiles/QIRA.conf", folder.path() / "config/QIRA/QIRA.conf");
+
+    ASSERT_TRUE(writeProfileInt((folder.path() / "config/QIRA/QIRA.conf").string(), "UI", "OEM", 47));
+
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "config/QIRA/QIRA.conf"));
+    EXPECT_TRUE(stateOf(folder.path() / "dotfiles/QIRA.conf") == (FileState{"[UI]\nOEM=47\n", geteuid(), 0644}));
+    EXPECT_EQ(entryCount(folder.path() / "dotfiles"), 1u);
+    EXPECT_EQ(entryCount(folder.path() / "config/QIRA"), 1u);
+}
+
+// A file too large to be a profile is not read into memory, and one whose
+// last line Qt's reader would continue into the new entry (a final
+// backslash, an open quote) cannot be edited: both are left as they are.
+TEST(IniProfile, LeavesAProfileItCannotEditAlone)
+{
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        std::string text;
+        uintmax_t sparseSize; // 0: none
+    };
+    const Case cases[] = {
+        {"3 GiB", "", uintmax_t(3) << 30},
+        {"a value continued at the end", "[UI]\nSize=2\\\n", 0},
+        {"a value continued at the very end", "[UI]\nSize=2\\", 0},
+        {"a quote left open", "[UI]\nNote=\"a\n", 0},
+        {"a quote left open before the new section", "[Other]\nNote=\"a\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Kavo::KxTestFolder folder;
+        const fs::path path = folder.path() / "QIRA.conf";
+        folder.writeFile(u"QIRA.conf", c.text);
+        if (c.sparseSize)
+            fs::resize_file(path, c.sparseSize);
+
+        EXPECT_FALSE(writeProfileInt(path.string(), "UI", "OEM", 47));
+
+        EXPECT_EQ(fs::file_size(path), c.sparseSize ? c.sparseSize : c.text.size());
+        if (!c.sparseSize) {
+            EXPECT_EQ(folder.readFile(u"QIRA.conf"), c.text);
+        }
+        EXPECT_EQ(entryCount(folder.path()), 1u);
+    }
 }
