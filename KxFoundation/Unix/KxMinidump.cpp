@@ -452,7 +452,12 @@ void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPo
         captureOwnContext(ownContext);
         ownStack = _kx_current_thread_stack();
     }
-    const int descriptor = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // A dump holds the process's memory: its owner's alone. It is always a
+    // new file, so nothing at its predictable name (a link, another name of
+    // someone's file, a FIFO that would block the fault handler) is written
+    // through.
+    const int descriptor =
+        ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (descriptor < 0)
         return;
     DumpFile file(descriptor);

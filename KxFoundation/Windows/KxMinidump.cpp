@@ -116,7 +116,9 @@ void _kx_write_minidump(const char* path, const KxExceptionPointers* exceptionPo
     wchar_t widePath[kLargestPathUnits];
     if (MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath, kLargestPathUnits) == 0)
         return;
-    const HANDLE file = CreateFileW(widePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Always a new file: whatever is at the name already is never written through.
+    const HANDLE file = CreateFileW(widePath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     MINIDUMP_EXCEPTION_INFORMATION exception{};
