@@ -26,7 +26,7 @@ fs::path temporaryBeside(const fs::path& target)
 
 AtomicOutput::AtomicOutput(const fs::path& target) : m_path(temporaryBeside(target))
 {
-    if (!m_file.create(textOf(m_path)))
+    if (!m_file.create(fileText(m_path)))
         throw PackError(target, "cannot write beside it");
 }
 

@@ -12,7 +12,7 @@ namespace Tessit {
 // Opens a file the packer reads from, or fails naming it.
 inline void openForReading(Kavo::KxFile& file, const std::filesystem::path& path)
 {
-    if (!file.open(textOf(path), false))
+    if (!file.open(fileText(path), false))
         throw PackError(path, "cannot be opened");
 }
 

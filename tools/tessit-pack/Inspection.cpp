@@ -71,7 +71,7 @@ class OpenedPackage {
 public:
     explicit OpenedPackage(const fs::path& file) : m_platform(createNativePackagePlatform(TraceLines::Dropped))
     {
-        const KxString path = textOf(file);
+        const KxString path = fileText(file);
         m_result = OpenPackage(*m_platform, path, m_log, m_file, m_header);
         if (m_result.outcome != OpenOutcome::Opened)
             throw PackError(file, explanation(m_result, m_header) +
@@ -196,7 +196,7 @@ int verifyPackage(const fs::path& file)
 int extractPackage(const fs::path& file, const fs::path& folder)
 {
     fs::create_directories(folder);
-    const KxString target = textOf(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
+    const KxString target = fileText(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
     OpenedPackage package(file);
     if (!package.signature().holds())
         throw PackError(file, explanation(package.signature()));

@@ -10,7 +10,7 @@ OpenResult locatePackage(const std::filesystem::path& file, PackageHeader& heade
 {
     KxString log;
     Kavo::KxFile package;
-    return OpenPackage(*createNativePackagePlatform(TraceLines::Dropped), textOf(file), log, package, header);
+    return OpenPackage(*createNativePackagePlatform(TraceLines::Dropped), fileText(file), log, package, header);
 }
 
 } // namespace Tessit

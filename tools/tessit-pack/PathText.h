@@ -13,6 +13,11 @@ namespace Tessit {
 // characters beyond the Basic Multilingual Plane whole.
 inline Kavo::KxString textOf(const std::filesystem::path& path) { return Kavo::KxString(path.u16string().c_str()); }
 
+// A path of the file system (from the command line, or found in a folder)
+// as the file layer takes it, to name that very file: on Linux a '\' in it
+// is part of a name, never a separator.
+Kavo::KxString fileText(const std::filesystem::path& path);
+
 inline std::filesystem::path pathOf(const Kavo::KxString& text)
 {
     return std::filesystem::path(std::u16string(text.c_str(), text.length()));
