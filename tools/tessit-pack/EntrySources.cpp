@@ -35,12 +35,19 @@ Kavo::KxString relativeName(const fs::path& relative)
     return name;
 }
 
-void addFolder(const fs::path& folder, std::vector<PackEntry>& entries)
+// A link inside a folder packs what it leads to, which may be anywhere
+// (another user's file, a secret of the system's): only on request.
+void addFolder(const fs::path& folder, bool dereference, std::vector<PackEntry>& entries)
 {
+    const fs::directory_options options =
+        dereference ? fs::directory_options::follow_directory_symlink : fs::directory_options::none;
     std::vector<fs::path> files;
-    for (const fs::directory_entry& item : fs::recursive_directory_iterator(folder))
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(folder, options)) {
+        if (!dereference && item.is_symlink())
+            throw PackError(item.path(), "is a link; --dereference packs what links lead to");
         if (item.is_regular_file())
             files.push_back(item.path());
+    }
     std::sort(files.begin(), files.end());
     if (files.empty())
         throw PackError(folder, "folder holds no files");
@@ -57,7 +64,7 @@ Kavo::KxString packagedName(std::string name)
 
 } // namespace
 
-std::vector<PackEntry> collectEntries(const std::vector<std::string>& items)
+std::vector<PackEntry> collectEntries(const std::vector<std::string>& items, bool dereference)
 {
     std::vector<PackEntry> entries;
     for (const std::string& item : items) {
@@ -67,7 +74,7 @@ std::vector<PackEntry> collectEntries(const std::vector<std::string>& items)
         if (!fs::exists(path, error) && equals != std::string::npos && equals != 0) {
             entries.push_back(fileEntry(packagedName(item.substr(0, equals)), pathFromUtf8(item.substr(equals + 1))));
         } else if (fs::is_directory(path, error)) {
-            addFolder(path, entries);
+            addFolder(path, dereference, entries);
         } else if (fs::exists(path, error)) {
             entries.push_back(fileEntry(textOf(path.filename()), path));
         } else {

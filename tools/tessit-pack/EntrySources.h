@@ -20,8 +20,10 @@ struct PackEntry {
 // Turns the command line's items into entries, in their order: a file is
 // packed under its own name; a folder gives every file below it, named
 // relative to it and sorted, so that the same input packs the same way;
-// NAME=PATH (for an item that is not itself a path) names one file.
-std::vector<PackEntry> collectEntries(const std::vector<std::string>& items);
+// NAME=PATH (for an item that is not itself a path) names one file. A link
+// inside a folder is refused, naming it, unless `dereference` is given: then
+// what it leads to is packed in its place.
+std::vector<PackEntry> collectEntries(const std::vector<std::string>& items, bool dereference = false);
 
 // Refuses a set of entries the launcher could not write faithfully.
 void checkEntries(const std::vector<PackEntry>& entries);

@@ -23,6 +23,7 @@ struct Options {
     int32_t oemId = 0;
     bool stripSignature = false;
     bool replacePackage = false;
+    bool dereference = false;
     std::vector<std::string> items;
     std::string file;
     std::string folder;
@@ -30,7 +31,7 @@ struct Options {
 
 int build(const Options& options)
 {
-    const std::vector<PackEntry> entries = collectEntries(options.items);
+    const std::vector<PackEntry> entries = collectEntries(options.items, options.dereference);
     checkEntries(entries);
     const std::filesystem::path launcherPath = options.target.empty()
                                                    ? pathFromUtf8(options.launcher)
@@ -78,6 +79,8 @@ int main(int argc, char** argv)
                            "Remove the launcher's certificate table instead of refusing a signed launcher");
     buildCommand->add_flag("--replace", options.replacePackage,
                            "Replace a package the launcher already carries instead of refusing it");
+    buildCommand->add_flag("--dereference", options.dereference,
+                           "Pack what links inside a folder ITEM lead to instead of refusing them");
     buildCommand
         ->add_option("ITEM", options.items,
                      "A file (packed under its name), a folder (every file below it, named relative to it), "
