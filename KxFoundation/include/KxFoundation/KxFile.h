@@ -50,6 +50,9 @@ public:
     bool isOpen() const { return descriptor != -1; }
 
 private:
+    // A replacement makes its part with the system's own call.
+    friend class KxReplacement;
+
     int32_t descriptor = -1;
 };
 
