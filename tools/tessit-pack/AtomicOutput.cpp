@@ -2,10 +2,7 @@
 
 #include "PackError.h"
 #include "PathText.h"
-#include "Runnable.h"
 
-#include <random>
-#include <string>
 #include <system_error>
 
 namespace Tessit {
@@ -14,53 +11,44 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path temporaryBeside(const fs::path& target)
-{
-    std::random_device random;
-    fs::path name = target.filename();
-    name += ".tessit-pack-" + std::to_string(random()) + ".tmp";
-    return target.parent_path() / name;
-}
+const Kavo::KxString kPartKind(u".tessit-pack-");
 
 } // namespace
 
-AtomicOutput::AtomicOutput(const fs::path& target) : m_path(temporaryBeside(target))
+AtomicOutput::AtomicOutput(const fs::path& target)
+    : m_target(target), m_replacement(fileText(target), kPartKind, Kavo::KxReplacementAccess::Runnable)
 {
-    if (!m_file.create(fileText(m_path)))
+    Kavo::removeReplacementLeftoversOf(fileText(target), kPartKind);
+    if (!m_replacement.create())
         throw PackError(target, "cannot write beside it");
-}
-
-AtomicOutput::~AtomicOutput()
-{
-    if (m_path.empty())
-        return;
-    m_file.close();
-    std::error_code ignored;
-    fs::remove(m_path, ignored);
+    // The part's name is the target's with the kind and number after it.
+    const Kavo::KxString& part = m_replacement.partPath();
+    const uint32_t suffixLength = part.length() - fileText(target).length();
+    m_partPath = target;
+    m_partPath += pathOf(part.substring(part.length() - suffixLength, suffixLength));
 }
 
 // The device writes while the next block is copied, so the flush in
 // finish() has little left to wait for.
 void AtomicOutput::write(const uint8_t* bytes, uint32_t count)
 {
-    if (m_file.write(bytes, count) != int32_t(count))
-        throw PackError(m_path, "write failed");
-    m_file.startWriteback();
+    if (m_replacement.file().write(bytes, count) != int32_t(count))
+        throw PackError(m_partPath, "write failed");
+    m_replacement.file().startWriteback();
 }
 
 const fs::path& AtomicOutput::finish()
 {
-    if (m_file.flush() != 0)
-        throw PackError(m_path, "cannot be forced to disk");
-    m_file.close();
-    return m_path;
+    if (!m_replacement.finish())
+        throw PackError(m_partPath, "cannot be forced to disk");
+    return m_partPath;
 }
 
-void AtomicOutput::commit(const fs::path& target)
+void AtomicOutput::commit()
 {
-    markRunnable(m_path);
-    fs::rename(m_path, target);
-    m_path.clear();
+    if (!m_replacement.commit())
+        throw fs::filesystem_error("cannot rename", m_partPath, m_target,
+                                   std::error_code(errno, std::generic_category()));
 }
 
 } // namespace Tessit

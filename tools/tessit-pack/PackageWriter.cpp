@@ -90,7 +90,7 @@ void writePackage(const LauncherImage& launcher, int32_t oemId, const std::vecto
     const FooterBytes footer = encodeFooter(uint32_t(launcher.end));
     file.write(footer.data(), uint32_t(footer.size()));
     confirmReadsBack(file.finish(), uint32_t(launcher.end), header);
-    file.commit(output);
+    file.commit();
 }
 
 void confirmReadsBack(const fs::path& file, uint32_t headerOffset, const PackageHeader& written)

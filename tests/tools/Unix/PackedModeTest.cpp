@@ -29,3 +29,20 @@ TEST(PackedMode, IsWhatALinkerGivesUnderTheUmask)
         EXPECT_EQ(status.st_mode & 07777, 0755 & ~mask) << std::oct << mask;
     }
 }
+
+// A build killed while it wrote leaves its part beside the output; the next
+// build of that output removes it, and leaves the parts of other outputs to
+// the builds that may be writing them.
+TEST(PackedMode, ABuildRemovesWhatAKilledBuildOfItsOutputLeft)
+{
+    Kavo::KxTestFolder folder;
+    folder.writeFile(u"launcher.exe", minimalPe(PeKind::Pe32));
+    folder.writeFile(u"main", "main tool");
+    folder.writeFile(u"packed.exe.tessit-pack-0123abcd", "killed");
+    folder.writeFile(u"other.exe.tessit-pack-0123abcd", "being written");
+    const std::vector<PackEntry> entries = collectEntries({"QIRA_t.exe=" + (folder.path() / "main").string()});
+    writePackage(prepareLauncher(folder.path() / "launcher.exe", false, false), 1, entries,
+                 folder.path() / "packed.exe");
+    EXPECT_FALSE(fs::exists(folder.path() / "packed.exe.tessit-pack-0123abcd"));
+    EXPECT_TRUE(fs::exists(folder.path() / "other.exe.tessit-pack-0123abcd"));
+}
