@@ -4,6 +4,9 @@
 #include "Unix/OwnedDescriptor.h"
 #include "Unix/SafePath.h"
 
+#include "KxFoundation/KxReplacement.h"
+#include "KxFoundation/Unix/KxNativePath.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -39,42 +42,38 @@ std::string configHome()
 // risk the run's memory.
 constexpr off_t kProfileSizeLimit = 16 * 1024 * 1024;
 
-struct ProfileText {
-    std::string bytes;
-    std::optional<mode_t> mode; // of the file there was, none when there was none
-};
+// Parts are named like the launcher's other parts (see KxReplacement).
+const Kavo::KxString kPartKind(u".tessit-");
 
-// The file's bytes and mode, empty for a missing file; nothing when it is no
-// regular file, too large or cannot be read to its end, since its lines
-// could not all be kept.
-std::optional<ProfileText> readWhole(const std::string& path)
+// The file's bytes, empty for a missing file; nothing when it is no regular
+// file, too large or cannot be read to its end, since its lines could not
+// all be kept.
+std::optional<std::string> readWhole(const std::string& path)
 {
     const OwnedDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (file.get() < 0)
-        return errno == ENOENT ? std::optional<ProfileText>(ProfileText()) : std::nullopt;
+        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
     struct stat status;
     if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kProfileSizeLimit)
         return std::nullopt;
-    ProfileText text{std::string(), status.st_mode & 07777};
+    std::string text;
     char buffer[4096];
     for (;;) {
         const ssize_t count = read(file.get(), buffer, sizeof buffer);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0 || text.bytes.size() + size_t(count) > size_t(kProfileSizeLimit))
+        if (count < 0 || text.size() + size_t(count) > size_t(kProfileSizeLimit))
             return std::nullopt;
         if (count == 0)
             return text;
-        text.bytes.append(buffer, size_t(count));
+        text.append(buffer, size_t(count));
     }
 }
 
-bool writeAll(int descriptor, const std::string& bytes)
+bool writeAll(Kavo::KxFile& file, const std::string& bytes)
 {
     for (size_t written = 0; written < bytes.size();) {
-        const ssize_t count = write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
+        const int32_t count = file.write(bytes.data() + written, uint32_t(bytes.size() - written));
         if (count <= 0)
             return false;
         written += size_t(count);
@@ -82,19 +81,15 @@ bool writeAll(int descriptor, const std::string& bytes)
     return true;
 }
 
-// A new file is the user's alone; one that was there keeps its mode.
-bool replaceFile(const std::string& path, const std::string& bytes, std::optional<mode_t> mode)
+// A new file is the user's alone; one that was there keeps its mode. What a
+// killed run left beside the file goes first.
+bool replaceFile(const std::string& path, const std::string& bytes)
 {
-    std::string temporary = path + ".XXXXXX";
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0)
-        return false;
-    const bool written = (!mode || fchmod(descriptor, *mode) == 0) && writeAll(descriptor, bytes) && fsync(descriptor) == 0;
-    if (close(descriptor) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    const Kavo::KxString target = Kavo::pathFromNative(path);
+    Kavo::removeReplacementLeftovers(Kavo::pathFromNative(path.substr(0, path.rfind('/') + 1)), kPartKind);
+    Kavo::KxReplacement replacement(target, kPartKind, Kavo::KxReplacementAccess::KeepTarget);
+    return replacement.create() && writeAll(replacement.file(), bytes) && replacement.finish() &&
+           replacement.commit();
 }
 
 bool writeEntry(const std::string& path, const std::string& section, const std::string& entry, int32_t value)
@@ -108,16 +103,16 @@ bool writeEntry(const std::string& path, const std::string& section, const std::
     const std::optional<std::string> file = resolveSafePath(*folder + path.substr(slash), MissingLevel::AllowLast);
     if (!file)
         return false;
-    const std::optional<ProfileText> text = readWhole(*file);
+    const std::optional<std::string> text = readWhole(*file);
     if (!text)
         return false;
     const std::string number = std::to_string(value);
-    const std::string edited = withIniEntry(text->bytes, section, entry, number);
+    const std::string edited = withIniEntry(*text, section, entry, number);
     // A last line Qt's reader continues (a final backslash, an open quote)
     // would take in what follows it: such a file cannot be edited safely.
     if (iniEntryValues(edited, section, entry) != std::vector<std::string>{number})
         return false;
-    return replaceFile(*file, edited, text->mode);
+    return replaceFile(*file, edited);
 }
 
 } // namespace

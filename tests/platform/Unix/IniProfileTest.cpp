@@ -68,6 +68,26 @@ TEST(IniProfile, WritesANewFileInPrivateFoldersWithNothingLeftBehind)
     EXPECT_EQ(permissions & std::filesystem::perms::all, std::filesystem::perms::owner_all);
 }
 
+// What a run killed while it wrote the profile left beside it goes with the
+// next write; files only named like it, or another user's, stay.
+TEST(IniProfile, RemovesThePartsKilledRunsLeftBesideIt)
+{
+    Kavo::KxTestFolder folder;
+    const std::filesystem::path profileFolder = folder.path() / "QIRA";
+    std::filesystem::create_directories(profileFolder);
+    std::filesystem::permissions(profileFolder, std::filesystem::perms::owner_all);
+    const std::filesystem::path leftover = profileFolder / "QIRA.conf.tessit-89abcdef";
+    const std::filesystem::path alike = profileFolder / "QIRA.conf.tessit-89abcde";
+    for (const std::filesystem::path& path : {leftover, alike})
+        std::ofstream(path) << "[UI]\n";
+
+    ASSERT_TRUE(writeProfileInt((profileFolder / "QIRA.conf").string(), "UI", "OEM", 3));
+
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_TRUE(std::filesystem::exists(alike));
+    EXPECT_EQ(entryCount(profileFolder), 2u);
+}
+
 // Qt's reader takes duplicate keys and lines without '='; the write still
 // happens and keeps them, in one rename.
 TEST(IniProfile, RewritesAFileQtReadsWithEveryOtherLineKept)
