@@ -18,6 +18,14 @@ bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 // reaches the terminal.
 bool isControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
 
+// Marks that reorder the text around them: a name can look like another
+// with its extension moved, or turn a whole line around.
+bool isBidirectionalControl(char16_t unit)
+{
+    return unit == 0x061C || unit == 0x200E || unit == 0x200F || (unit >= 0x202A && unit <= 0x202E) ||
+           (unit >= 0x2066 && unit <= 0x2069);
+}
+
 // Windows drops trailing dots and spaces from a level, so '..', '...' and
 // '.. ' may all climb to the parent, and '. ' and '   ' name the folder
 // itself or nothing; no real name consists of them alone. A plain '.' is
@@ -74,7 +82,7 @@ KxString printableEntryName(const KxString& name)
     KxString shown;
     for (size_t index = 0; index < text.size(); ++index) {
         const char16_t unit = text[index];
-        if (lone[index])
+        if (lone[index] || isBidirectionalControl(unit))
             shown.appendFormat(u"\\u%04X", unsigned(unit));
         else if (isControl(unit))
             shown.appendFormat(u"\\x%02X", unsigned(unit));

@@ -123,8 +123,9 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, Kavo::KxFile& package
 // Windows reads as '..', a control character or a lone surrogate.
 bool isUnsafeEntryName(const KxString& name);
 
-// The name with every character that would act on a terminal or a log
-// written as \xNN (\uNNNN for a lone surrogate), for showing it.
+// The name or path with every character that would act on a terminal or a
+// log written as \xNN (\uNNNN for a lone surrogate or a mark that reorders
+// text), for showing it.
 KxString printableEntryName(const KxString& name);
 
 } // namespace Tessit
