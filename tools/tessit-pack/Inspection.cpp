@@ -2,6 +2,7 @@
 
 #include "PackError.h"
 #include "PathText.h"
+#include "TerminalText.h"
 #include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
 #include "package/SignatureCheck.h"
@@ -166,7 +167,8 @@ int verifyPackage(const fs::path& file)
     const PackageHeader& header = package.header();
     int faults = 0;
     const auto report = [&](const std::string& problem) {
-        std::fprintf(stderr, "tessit-pack: error: %s: %s\n", utf8Of(file).c_str(), problem.c_str());
+        std::fprintf(stderr, "tessit-pack: error: %s: %s\n", terminalText(utf8Of(file)).c_str(),
+                     terminalText(problem).c_str());
         ++faults;
     };
     for (const std::string& problem : layoutProblems(package.location()))
@@ -187,7 +189,7 @@ int verifyPackage(const fs::path& file)
     std::string signing = "not signed";
     if (package.isSigned())
         signing = signature.holds() ? "signed, " + explanation(signature) : "signed";
-    std::printf("%s: %d entries, %s, %s\n", utf8Of(file).c_str(), header.count, faults ? "faulty" : "consistent",
+    std::printf("%s: %d entries, %s, %s\n", terminalText(utf8Of(file)).c_str(), header.count, faults ? "faulty" : "consistent",
                 signing.c_str());
     printSigner(signature);
     return faults ? 1 : 0;
@@ -201,7 +203,7 @@ int extractPackage(const fs::path& file, const fs::path& folder)
     if (!package.signature().holds())
         throw PackError(file, explanation(package.signature()));
     const ExtractionReport report = package.extract(target);
-    std::fputs(utf8Of(package.log()).c_str(), stdout);
+    std::fputs(terminalLines(utf8Of(package.log())).c_str(), stdout);
     int failed = 0;
     for (const EntryOutcome outcome : report.entries)
         failed += outcome != EntryOutcome::Written && outcome != EntryOutcome::SkippedLauncher;

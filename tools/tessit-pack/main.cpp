@@ -5,6 +5,7 @@
 #include "PackError.h"
 #include "PathText.h"
 #include "TargetLaunchers.h"
+#include "TerminalText.h"
 
 #include <CLI/CLI.hpp>
 
@@ -109,7 +110,7 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error);
-        std::fprintf(stderr, "tessit-pack: error: %s\n", error.what());
+        std::fprintf(stderr, "tessit-pack: error: %s\n", terminalText(error.what()).c_str());
         return error.get_exit_code();
     }
 
@@ -122,7 +123,7 @@ int main(int argc, char** argv)
             return verifyPackage(pathFromUtf8(options.file));
         return extractPackage(pathFromUtf8(options.file), pathFromUtf8(options.folder));
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "tessit-pack: error: %s\n", error.what());
+        std::fprintf(stderr, "tessit-pack: error: %s\n", terminalText(error.what()).c_str());
         return 1;
     }
 }

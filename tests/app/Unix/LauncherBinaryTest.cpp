@@ -276,3 +276,29 @@ TEST_F(LauncherBinaryTest, ATraceFileThatWouldBlockIsPassedOver)
 
     EXPECT_EQ(exitCode, std::optional<int>(0)) << "the run hung on its trace file";
 }
+
+// File names reach tessit-pack's errors escaped: an OSC or CSI sequence in
+// one never acts on the terminal, a mark that reorders the line is shown.
+TEST_F(LauncherBinaryTest, PackerErrorsShowHostileFileNamesEscaped)
+{
+    const std::string hostile = "\x1B]0;owned\x07\x1B[2J\xE2\x80\xAEtxt.exe\x9B";
+    const std::string shown = "\\x1B]0;owned\\x07\\x1B[2J\\u202Etxt.exe\\x9B";
+    fs::create_symlink(root.path() / "stage/docs/readme.txt", root.path() / "stage" / hostile);
+    struct Case {
+        std::string item;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {(root.path() / "stage").string(), (root.path() / "stage").string() + "/" + shown + ": is a link"},
+        {(root.path() / "missing" / hostile).string(), (root.path() / "missing").string() + "/" + shown +
+                                                             ": no such file or folder"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = run(TESSIT_PACKER_PATH, {"build", "-l", TESSIT_LAUNCHER_PATH, "-o",
+                                                         (root.path() / "out").string(), c.item});
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_NE(outcome.errorOutput.find(c.expected), std::string::npos) << outcome.errorOutput;
+        EXPECT_EQ(outcome.errorOutput.find('\x1B'), std::string::npos) << outcome.errorOutput;
+        EXPECT_EQ(outcome.errorOutput.find("\xE2\x80\xAE"), std::string::npos) << outcome.errorOutput;
+    }
+}
