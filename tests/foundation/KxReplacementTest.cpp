@@ -97,7 +97,7 @@ TEST(KxReplacement, NoPartIsMadeInAFolderThatIsMissing)
 TEST(KxReplacement, LeftoversAreTheNamesOfParts)
 {
     const std::set<std::u16string> parts{u"a.kind-0123abcd", u"b.exe.kind-ffffffff", u"a.kind-.kind-00000000"};
-    const std::set<std::u16string> others{u"a.kind-0123abc",  u"a.kind-0123ABCD", u".kind-01234567",
+    const std::set<std::u16string> others{u"a.kind-0123abc",  u"upper.kind-0123ABCD", u".kind-01234567",
                                           u"a.kind-0123abcde", u"a.other-0123abcd", u"a.kind-0123abcd.tmp",
                                           u"a.kind-0123abcg",  u"a"};
     KxTestFolder folder;
