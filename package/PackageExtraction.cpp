@@ -3,10 +3,10 @@
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
+#include "KxFoundation/KxReplacement.h"
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace Tessit {
@@ -16,7 +16,8 @@ using Kavo::KxSeekOrigin;
 
 namespace {
 
-constexpr int kPartNameAttempts = 16;
+// An entry is written as `<target>.tessit-<8 hex digits>` first.
+const KxString kPartKind(u".tessit-");
 
 bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
@@ -35,7 +36,7 @@ public:
 private:
     bool makeFolderFor(const KxString& name);
     EntryOutcome copy(const KxString& target, int32_t size);
-    bool createPart(const KxString& target, KxFile& part, KxString& partPath);
+    void removeLeftoversBeside(const KxString& target);
     bool writeEntry(KxFile& output, int32_t size);
     bool matchesPackage(KxFile& held, int32_t size);
     void passOver(int64_t count) { m_package.seek(count, KxSeekOrigin::Current); }
@@ -45,7 +46,7 @@ private:
     KxString& m_log;
     std::vector<uint8_t> m_buffer;
     std::vector<uint8_t> m_heldBuffer;
-    std::random_device m_random;
+    std::vector<KxString> m_clearedFolders;
 };
 
 // A negative size gives no count to copy and no way to the next entry. An
@@ -131,29 +132,28 @@ bool writeAll(KxFile& output, const uint8_t* bytes, int32_t count)
 // it was and nothing half-written behind.
 EntryOutcome Extraction::copy(const KxString& target, int32_t size)
 {
-    KxFile part;
-    KxString partPath;
-    if (!createPart(target, part, partPath)) {
+    removeLeftoversBeside(target);
+    Kavo::KxReplacement part(target, kPartKind, Kavo::KxReplacementAccess::UserRunnable);
+    if (!part.create()) {
         passOver(size);
         return EntryOutcome::NotCreated;
     }
-    const bool whole = writeEntry(part, size) && part.flush() == 0;
-    part.close();
-    if (whole && Kavo::replaceFile(partPath, target))
+    const bool whole = writeEntry(part.file(), size) && part.finish();
+    if (whole && part.commit())
         return EntryOutcome::Written;
-    Kavo::removeFile(partPath);
     return whole ? EntryOutcome::NotCreated : EntryOutcome::Damaged;
 }
 
-// A name taken already (perhaps planted there) is passed over for another.
-bool Extraction::createPart(const KxString& target, KxFile& part, KxString& partPath)
+// A run killed while it wrote an entry left its part behind; each folder an
+// entry goes to is cleared of such parts once, before the first entry.
+void Extraction::removeLeftoversBeside(const KxString& target)
 {
-    for (int attempt = 0; attempt < kPartNameAttempts; ++attempt) {
-        partPath.format(u"%@.tessit-%08x", &target, uint32_t(m_random()));
-        if (part.createNew(partPath))
-            return true;
-    }
-    return false;
+    KxString folder(target);
+    Kavo::removeLastPathComponent(folder);
+    if (std::find(m_clearedFolders.begin(), m_clearedFolders.end(), folder) != m_clearedFolders.end())
+        return;
+    Kavo::removeReplacementLeftovers(folder, kPartKind);
+    m_clearedFolders.push_back(folder);
 }
 
 // Whatever happens to the output, the package is left at the next entry.
