@@ -59,7 +59,7 @@ void CTessitDlg::OnTimer(DialogHost& host, unsigned id)
     host.killTimer(id);
     RunSequence();
     if (m_debug)
-        m_platform.messageBox(m_log, m_platform.applicationName(), MessageBoxKind::Information);
+        m_platform.messageBox(m_log, Caption(), MessageBoxKind::Information);
     host.defaultHandling();
     host.endDialog(kDialogOk);
 }
@@ -99,7 +99,8 @@ void CTessitDlg::RunSequence()
         ExtractEntries(m_platform.package(), packageFile, header, tempFolder, m_log, IsProgramEntry);
     if (extraction.damaged()) {
         KxString message;
-        message.format(kMessageEntryDamaged, &extraction.firstDamagedTarget);
+        const KxString shownTarget = printableEntryName(extraction.firstDamagedTarget);
+        message.format(kMessageEntryDamaged, &shownTarget);
         ShowError(message);
         return;
     }
@@ -117,7 +118,8 @@ void CTessitDlg::RunSequence()
 std::optional<KxString> CTessitDlg::SettleTempFolder(KxString& tempFolder)
 {
     tempFolder = m_platform.tempFolder();
-    m_log.appendFormat(kLogTempFolder, &tempFolder);
+    const KxString shownFolder = printableEntryName(tempFolder);
+    m_log.appendFormat(kLogTempFolder, &shownFolder);
     if (tempFolder.length() == 0)
         return KxString(kMessageNoTempFolder);
     return std::nullopt;
@@ -136,7 +138,7 @@ bool CTessitDlg::SignatureHolds(KxFile& packageFile, const OpenResult& package, 
         return true;
     packageFile.close();
     m_platform.debugOutput(kTracePackageClosed);
-    const KxString executable = m_platform.executablePath();
+    const KxString executable = printableEntryName(m_platform.executablePath());
     KxString message;
     message.format(kMessageNotAsSigned, &executable);
     ShowError(message);
@@ -181,7 +183,8 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
         if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || isUnsafeEntryName(name))
             continue;
         const KxString path = tempFolder + name;
-        m_log.appendFormat(kLogRegister, &path);
+        const KxString shownPath = printableEntryName(path);
+        m_log.appendFormat(kLogRegister, &shownPath);
         m_platform.shellOpen(registrationTool, {kSilentRegistration, path}, KxString(), ProgramWindow::Hidden);
     }
 }
@@ -190,7 +193,8 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
 // each followed by a tab, unquoted.
 void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder)
 {
-    m_log.appendFormat(kLogExecute, &mainToolPath);
+    const KxString shownPath = printableEntryName(mainToolPath);
+    m_log.appendFormat(kLogExecute, &shownPath);
     KxString parameters;
     parameters.appendFormat(m_diagnosis ? u"1\t" : u"0\t");
     if (m_oemId != -1) {
@@ -213,7 +217,10 @@ void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& te
 
 void CTessitDlg::ShowError(const KxString& message)
 {
-    m_platform.messageBox(message, m_platform.applicationName(), MessageBoxKind::Error);
+    m_platform.messageBox(message, Caption(), MessageBoxKind::Error);
 }
+
+// The launcher's own name: whoever names its file chooses it.
+KxString CTessitDlg::Caption() { return printableEntryName(m_platform.applicationName()); }
 
 } // namespace Tessit

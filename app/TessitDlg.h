@@ -43,6 +43,7 @@ private:
     void LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder);
 
     void ShowError(const KxString& message);
+    KxString Caption();
 
     Platform& m_platform;
     IconHandle m_hIcon;

@@ -70,7 +70,8 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
     if (size < 0)
         return EntryOutcome::Damaged;
     const bool folderMade = makeFolderFor(name);
-    m_log.appendFormat(kLogEntry, number, &lastTarget, size);
+    const KxString shownTarget = printableEntryName(lastTarget);
+    m_log.appendFormat(kLogEntry, number, &shownTarget, size);
     if (!folderMade) {
         passOver(size);
         return EntryOutcome::NotCreated;
@@ -102,8 +103,10 @@ bool Extraction::makeFolderFor(const KxString& name)
         const KxString level = m_targetFolder + units.substr(0, end).c_str();
         if (Kavo::isRealDirectory(level))
             continue;
-        if (!checked && !Kavo::fileExists(m_targetFolder + folder))
-            m_log.appendFormat(kLogMakeFolder, &folder);
+        if (!checked && !Kavo::fileExists(m_targetFolder + folder)) {
+            const KxString shownFolder = printableEntryName(folder);
+            m_log.appendFormat(kLogMakeFolder, &shownFolder);
+        }
         checked = true;
         const bool madeHere = end == units.size() || units[end] == u'\\';
         if (!madeHere || Kavo::nameExists(level) || !Kavo::createDirectory(level))
@@ -267,7 +270,8 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
             outcome = EntryOutcome::Damaged;
         if (outcome == EntryOutcome::Damaged) {
             const KxString& target = extraction.lastTarget;
-            log.appendFormat(kLogDamaged, &target);
+            const KxString shownTarget = printableEntryName(target);
+            log.appendFormat(kLogDamaged, &shownTarget);
             if (!report.damaged())
                 report.firstDamagedTarget = target;
         }

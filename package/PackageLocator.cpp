@@ -30,8 +30,8 @@ class Locator {
 public:
     Locator(PackagePlatform& platform, const KxString& executablePath, KxString& log, KxFile& packageFile,
             PackageHeader& header, const FooterFoundStep& footerFound)
-        : m_platform(platform), m_executablePath(executablePath), m_log(log), m_file(packageFile), m_header(header),
-          m_footerFound(footerFound)
+        : m_platform(platform), m_executablePath(executablePath), m_shownPath(printableEntryName(executablePath)),
+          m_log(log), m_file(packageFile), m_header(header), m_footerFound(footerFound)
     {
     }
 
@@ -46,7 +46,7 @@ private:
     OpenResult& fail(OpenProblem problem, const char16_t* format)
     {
         m_result.outcome = OpenOutcome::Failed;
-        m_result.message.format(format, &m_executablePath);
+        m_result.message.format(format, &m_shownPath);
         return stop(problem);
     }
     // Every close here leaves the same trace line, whatever the reason.
@@ -68,6 +68,9 @@ private:
 
     PackagePlatform& m_platform;
     const KxString& m_executablePath;
+    // The launcher's path as its log and messages show it: it is the user's
+    // to choose, and is shown on a terminal on Linux.
+    const KxString m_shownPath;
     KxString& m_log;
     KxFile& m_file;
     PackageHeader& m_header;
@@ -81,7 +84,7 @@ OpenResult Locator::open()
     const std::optional<FoundFile> found = m_platform.findFile(m_executablePath);
     if (!found)
         return fail(OpenProblem::ExecutableNotFound, kMessageExecutableNotFound);
-    m_log.appendFormat(kLogModule, &m_executablePath);
+    m_log.appendFormat(kLogModule, &m_shownPath);
     PackageLocation& location = m_result.location;
     location.fileLength = found->length;
     // The whole 64-bit length counts: a package may pass 4 GiB.

@@ -1,4 +1,6 @@
 #include "KxTestPrinting.h"
+#include "LauncherTextLine.h"
+#include "PackageTestSupport.h"
 
 #include "package/Package.h"
 
@@ -35,4 +37,22 @@ TEST(PrintableEntryName, EscapesWhatActsOnTheTerminalOrReordersTheLine)
     for (const Case& c : cases)
         EXPECT_EQ(printableEntryName(KxString(c.name.c_str())), KxString(c.shown.c_str()))
             << testing::PrintToString(KxString(c.name.c_str()));
+}
+
+// The extraction's log shows each target and folder as printableEntryName
+// does; the entry is written under its own name.
+TEST(PrintableEntryName, IsHowTheExtractionLogShowsTargets)
+{
+    PackageRun run;
+    PackageLayout layout;
+    layout.entries = {{u"d\u202Eir\\invoice\u2066fdp.exe", "x", {}, true}};
+    ASSERT_EQ(run.open(buildPackage(layout)).outcome, OpenOutcome::Opened);
+    run.extract();
+    EXPECT_NE(run.log.indexOfIgnoreCase(launcherText(kLogMakeFolder, u"d\\u202Eir")), -1) << testing::PrintToString(run.log);
+    const KxString shown = printableEntryName(run.platform.temporaryFolder) + u"d\\u202Eir\\invoice\\u2066fdp.exe";
+    KxString entryLine;
+    entryLine.format(kLogEntry, 1, &shown, 1);
+    EXPECT_NE(run.log.indexOfIgnoreCase(entryLine), -1) << testing::PrintToString(run.log);
+    EXPECT_EQ(run.log.indexOfIgnoreCase(u"\u202E"), -1) << testing::PrintToString(run.log);
+    EXPECT_EQ(run.extracted(u"d\u202Eir/invoice\u2066fdp.exe"), "x");
 }

@@ -302,3 +302,36 @@ TEST_F(LauncherBinaryTest, PackerErrorsShowHostileFileNamesEscaped)
         EXPECT_EQ(outcome.errorOutput.find("\xE2\x80\xAE"), std::string::npos) << outcome.errorOutput;
     }
 }
+
+// The launcher's own path and the temporary folder's are the user's to
+// choose: its message lines and its log show them escaped, so that an OSC or
+// CSI sequence in them never acts on the terminal and no mark reorders the
+// line.
+TEST_F(LauncherBinaryTest, MessageLinesShowHostilePathsEscaped)
+{
+    const std::string hostile = "\x1B]0;owned\x07Se\xE2\x80\xAEtup\x1B[2J";
+    const std::string shown = "\\x1B]0;owned\\x07Se\\u202Etup\\x1B[2J";
+    const fs::path packed = root.path() / hostile;
+    fs::copy_file(pack("Setup", 47), packed);
+    const fs::path bare = root.path() / ("bare" + hostile);
+    fs::copy_file(TESSIT_LAUNCHER_PATH, bare);
+    temporaryBase = root.path() / ("tmp" + hostile);
+    fs::create_directory(temporaryBase);
+    fs::permissions(temporaryBase, fs::perms::owner_all);
+    const std::string shownTemp = root.path().string() + "/tmp" + shown + "/tessit-" + std::to_string(getuid()) + "/";
+
+    const Outcome refused = run(bare, {});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.errorOutput, "bare" + shown + ": error: [1]Can not open " + root.path().string() + "/bare" +
+                                       shown + " file!!!\n");
+
+    const Outcome debug = run(packed, {"DEBUG"});
+    EXPECT_EQ(debug.exitCode, 0);
+    for (const std::string& line : {shown + ": information: Module : " + root.path().string() + "/" + shown + "\n",
+                                    "Temp Path : " + shownTemp + "\n", "Execute : " + shownTemp + "QIRA_t.exe\n"})
+        EXPECT_NE(debug.errorOutput.find(line), std::string::npos) << line << "\nin\n" << debug.errorOutput;
+    for (const Outcome* outcome : {&refused, &debug}) {
+        EXPECT_EQ(outcome->errorOutput.find('\x1B'), std::string::npos) << outcome->errorOutput;
+        EXPECT_EQ(outcome->errorOutput.find("\xE2\x80\xAE"), std::string::npos) << outcome->errorOutput;
+    }
+}
