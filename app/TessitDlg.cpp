@@ -5,6 +5,8 @@
 #include "package/LauncherTexts.h"
 #include "package/SignatureCheck.h"
 
+#include <algorithm>
+
 namespace Tessit {
 
 using namespace Kavo;
@@ -104,6 +106,9 @@ void CTessitDlg::RunSequence()
         ShowError(message);
         return;
     }
+    for (int32_t index = 0; index < header.count; ++index)
+        if (extraction.entries[size_t(index)] == EntryOutcome::Written)
+            m_written.push_back(header.name(index));
 
     RunServiceInstaller(tempFolder);
     RecordPackageOemId(header.oemId);
@@ -148,6 +153,8 @@ bool CTessitDlg::SignatureHolds(KxFile& packageFile, const OpenResult& package, 
 int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder)
 {
     m_platform.debugOutput(kTraceInstallerRule);
+    if (!Wrote(kInstallerFileName))
+        return -1;
     const std::optional<uint32_t> exitCode =
         m_platform.runHiddenAndWait(tempFolder + kInstallerFileName, {kInstallerArgument});
     return exitCode ? static_cast<int32_t>(*exitCode) : -1;
@@ -173,14 +180,13 @@ void CTessitDlg::RemoveMuiCacheEntry(const KxString& tempFolder)
         cache->deleteValue(valueName);
 }
 
-// Every entry of the table counts, also one that was not written, except a
-// name that would leave the temporary folder.
+// Each control this run wrote, in table order.
 void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeader& header)
 {
     const KxString registrationTool = m_platform.systemToolPath(kRegistrationTool);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || isUnsafeEntryName(name))
+        if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || !Wrote(name))
             continue;
         const KxString path = tempFolder + name;
         const KxString shownPath = printableEntryName(path);
@@ -211,8 +217,16 @@ void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& te
     m_platform.debugOutput(TraceBanner(kTraceSourceDialog));
     m_platform.debugOutput(parameters);
     m_platform.debugOutput(kTraceParameterLineEnd);
-    m_mainToolStarted = m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder,
+    m_mainToolStarted = Wrote(kMainToolFileName) && m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder,
                                                                 ProgramWindow::Default);
+}
+
+// A program an earlier run left in the temporary folder is never started
+// for one this run's package lacks or could not write.
+bool CTessitDlg::Wrote(const KxString& name) const
+{
+    return std::any_of(m_written.begin(), m_written.end(),
+                       [&name](const KxString& written) { return Kavo::sameFileName(written, name); });
 }
 
 void CTessitDlg::ShowError(const KxString& message)

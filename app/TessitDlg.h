@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace Tessit {
 
@@ -42,6 +43,7 @@ private:
     void RegisterControls(const KxString& tempFolder, const PackageHeader& header);
     void LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder);
 
+    bool Wrote(const KxString& name) const;
     void ShowError(const KxString& message);
     KxString Caption();
 
@@ -55,6 +57,8 @@ private:
     const KxString m_modelName;
     const bool m_diagnosis;
     bool m_mainToolStarted = false;
+    // The names of the entries this run wrote: only they are started.
+    std::vector<KxString> m_written;
 };
 
 } // namespace Tessit

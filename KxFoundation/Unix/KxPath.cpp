@@ -35,6 +35,8 @@ bool replaceFile(const KxString& from, const KxString& to)
     return ::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0;
 }
 
+bool sameFileName(const KxString& first, const KxString& second) { return first == second; }
+
 bool removeFile(const KxString& path) { return ::unlink(nativePath(path).c_str()) == 0; }
 
 // Others may not even look into folders the launcher makes: programs are

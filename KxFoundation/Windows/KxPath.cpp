@@ -38,6 +38,8 @@ bool replaceFile(const KxString& from, const KxString& to)
            FALSE;
 }
 
+bool sameFileName(const KxString& first, const KxString& second) { return first.equalsIgnoreCase(second); }
+
 bool removeFile(const KxString& path) { return DeleteFileW(nativePath(path).c_str()) != FALSE; }
 
 bool createDirectory(const KxString& path)

@@ -163,13 +163,30 @@ TEST_F(RunSequenceTest, NeitherTheInstallersResultNorAnAbsentCacheValueStopsTheR
 // before it run as ever.
 TEST_F(RunSequenceTest, AMainToolThatDoesNotStartEndsTheRunWithFailure)
 {
-    pack(5, {{u"mDNSResponder.exe", kInstaller}, {u"Viewer.ocx", kControl}});
+    pack(5, {{u"mDNSResponder.exe", kInstaller}, {u"Viewer.ocx", kControl}, {u"QIRA_t.exe", kMainTool}});
     platform.programsStart = false;
 
     EXPECT_EQ(run({}), kExitRunIncomplete);
 
     EXPECT_EQ(eventsStartingWith({u"runHiddenAndWait: ", u"writeProfileInt: ", u"shellOpen: "}).size(), 4u);
     EXPECT_EQ(platform.debugLines.back(), KxString(kTraceWindowClosed));
+}
+
+// Programs an earlier run left in the temporary folder are never started
+// for ones this run's package lacks or could not write (a file stands where
+// the control's folder would be): without a main tool of its own the run
+// fails.
+TEST_F(RunSequenceTest, ProgramsThisRunDidNotWriteAreNeverStarted)
+{
+    for (const char16_t* stale : {u"QIRA_t.exe", u"mDNSResponder.exe", u"Viewer.ocx"})
+        temp.writeFile(stale, "an earlier run's");
+    temp.writeFile(u"controls", "a file, no folder");
+    pack(5, {{u"readme.txt", "read me"}, {u"controls\\Grid.ocx", kControl}, {u"Viewer.ocx.txt", "not a control"}});
+
+    EXPECT_EQ(run({}), kExitRunIncomplete);
+
+    EXPECT_EQ(eventsStartingWith({u"runHiddenAndWait: ", u"shellOpen"}), std::vector<KxString>{});
+    EXPECT_NE(eventsStartingWith({u"writeProfileInt: "}), std::vector<KxString>{}) << "the steps between still run";
 }
 
 TEST_F(RunSequenceTest, MissingExecutableShowsItsMessageThenTheEmptyLog)

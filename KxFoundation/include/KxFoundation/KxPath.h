@@ -40,6 +40,10 @@ bool nameExists(const KxString& path);
 // had that name; a link there is replaced, never followed.
 bool replaceFile(const KxString& from, const KxString& to);
 
+// True when the system takes the two names for one file: exactly the same
+// on Linux, the same in any letter case on Windows.
+bool sameFileName(const KxString& first, const KxString& second);
+
 // Removes a file's name; a link is removed, not what it leads to.
 bool removeFile(const KxString& path);
 
