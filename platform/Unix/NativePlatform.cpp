@@ -73,7 +73,7 @@ KxString NativePlatform::executablePath() { return m_state->executablePath; }
 
 KxString NativePlatform::tempFolder() { return userTempFolder(); }
 
-// The mutex's namesake is a lock file in the private temporary folder, so
+// The mutex's namesake is a lock folder in the private temporary folder, so
 // only the same user's instances meet there, as in one Windows logon.
 std::unique_ptr<NamedMutex> NativePlatform::createNamedMutex(const KxString& name, bool& alreadyExists)
 {
@@ -81,7 +81,7 @@ std::unique_ptr<NamedMutex> NativePlatform::createNamedMutex(const KxString& nam
     const KxString folder = tempFolder();
     if (folder.length() == 0)
         return nullptr;
-    return lockInstanceFile(nativePath(folder + name + u".lock"), alreadyExists);
+    return lockInstanceFolder(nativePath(folder + name + u".lock"), alreadyExists);
 }
 
 void NativePlatform::setRegistryKey(const KxString& key, const KxString& profileName)

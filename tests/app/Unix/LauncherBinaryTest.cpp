@@ -53,6 +53,26 @@ TEST_F(LauncherBinaryTest, SecondInstanceIsRefusedWhileTheFirstRuns)
     EXPECT_EQ(readText(root.path() / "first-stderr.txt"), "");
 }
 
+// An entry named like the lock is written in its own place or not at all:
+// it never takes the lock from the instance that runs.
+TEST_F(LauncherBinaryTest, AnEntryNamedLikeTheLockLetsNoSecondInstanceRun)
+{
+    root.writeFile(u"lock-entry", "not a lock");
+    const fs::path package =
+        packItems("Setup", 47, {(root.path() / "stage").string(), "QIRA_ZIP Instance.lock=" + (root.path() / "lock-entry").string()});
+    root.writeFile(u"hold", "the installer waits while this file exists");
+    const pid_t first = start(package, {}, root.path() / "first-stderr.txt");
+    awaitFile(tempFolder() + "installer-arguments.txt");
+
+    const Outcome second = run(package, {});
+
+    fs::remove(root.path() / "hold");
+    EXPECT_EQ(second.exitCode, 2) << second.errorOutput;
+    EXPECT_EQ(second.errorOutput, "QIRA: warning: Already running...\n");
+    EXPECT_EQ(finish(first), 0);
+    EXPECT_TRUE(fs::is_directory(tempFolder() + "QIRA_ZIP Instance.lock"));
+}
+
 TEST_F(LauncherBinaryTest, MoreThanThreeArgumentsEndSilently)
 {
     const fs::path package = pack("Setup", 47);

@@ -76,23 +76,43 @@ TEST(PosixInstanceLock, OneHolderAtATimeAndChildrenDoNotKeepIt)
     Kavo::KxTestFolder folder;
     const std::string lockPath = folder.at(u"QIRA_ZIP Instance.lock").string();
     bool alreadyExists = true;
-    std::unique_ptr<NamedMutex> first = lockInstanceFile(lockPath, alreadyExists);
+    std::unique_ptr<NamedMutex> first = lockInstanceFolder(lockPath, alreadyExists);
     ASSERT_TRUE(first);
     EXPECT_FALSE(alreadyExists);
 
     const std::optional<pid_t> child = spawnProgram({"/bin/sleep", "30"}, std::string());
     ASSERT_TRUE(child);
     {
-        std::unique_ptr<NamedMutex> second = lockInstanceFile(lockPath, alreadyExists);
+        std::unique_ptr<NamedMutex> second = lockInstanceFolder(lockPath, alreadyExists);
         EXPECT_TRUE(alreadyExists);
     }
     first.reset();
-    std::unique_ptr<NamedMutex> third = lockInstanceFile(lockPath, alreadyExists);
+    std::unique_ptr<NamedMutex> third = lockInstanceFolder(lockPath, alreadyExists);
     EXPECT_TRUE(third);
     EXPECT_FALSE(alreadyExists) << "the running child must not hold the lock";
     kill(*child, SIGKILL);
     waitForExit(*child);
 
-    EXPECT_FALSE(lockInstanceFile(folder.at(u"missing/x.lock").string(), alreadyExists));
+    EXPECT_FALSE(lockInstanceFolder(folder.at(u"missing/x.lock").string(), alreadyExists));
     EXPECT_FALSE(alreadyExists);
+}
+
+// An entry is renamed over its target and a leftover is unlinked: neither
+// can take the lock's name from the instance that holds it. A file an
+// earlier version left at the name gives way to the folder.
+TEST(PosixInstanceLock, NoRenameOrUnlinkOfItsNameEndsTheHold)
+{
+    Kavo::KxTestFolder folder;
+    const std::string lockPath = folder.at(u"QIRA_ZIP Instance.lock").string();
+    folder.writeFile(u"QIRA_ZIP Instance.lock", "an earlier version's lock file");
+    bool alreadyExists = true;
+    std::unique_ptr<NamedMutex> first = lockInstanceFolder(lockPath, alreadyExists);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(alreadyExists);
+
+    folder.writeFile(u"entry", "an entry of that name");
+    EXPECT_NE(rename(folder.at(u"entry").c_str(), lockPath.c_str()), 0);
+    EXPECT_NE(unlink(lockPath.c_str()), 0);
+    std::unique_ptr<NamedMutex> second = lockInstanceFolder(lockPath, alreadyExists);
+    EXPECT_TRUE(alreadyExists);
 }
