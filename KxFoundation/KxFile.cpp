@@ -93,6 +93,8 @@ int32_t KxFile::startWriteback()
     return _kx_descriptor_start_writeback(descriptor);
 }
 
+bool KxFile::holdKeepsWritersOut() { return _kx_descriptor_hold_keeps_writers_out(); }
+
 void KxFile::close()
 {
     if (!isOpen())

@@ -29,6 +29,9 @@ int64_t _kx_descriptor_seek(int32_t descriptor, int64_t offset, int origin);
 int32_t _kx_descriptor_commit(int32_t descriptor);
 int32_t _kx_descriptor_start_writeback(int32_t descriptor);
 void _kx_descriptor_close(int32_t descriptor);
+// Whether a ReadHeld descriptor keeps others from writing, renaming and
+// deleting the file.
+bool _kx_descriptor_hold_keeps_writers_out();
 
 } // namespace Kavo
 

@@ -33,6 +33,17 @@ bool IsProgramEntry(const KxString& name)
            fileExtension(name).equalsIgnoreCase(kControlExtension);
 }
 
+// Where a hold keeps writers out (Windows), every entry is held until the
+// main tool has started, so that none, a library the main tool loads
+// included, is changed before it is used; elsewhere a hold only reads the
+// programs back.
+HeldEntryTest EntriesToHold()
+{
+    if (KxFile::holdKeepsWritersOut())
+        return [](const KxString&) { return true; };
+    return IsProgramEntry;
+}
+
 } // namespace
 
 CTessitDlg::CTessitDlg(Platform& platform, const LaunchSettings& settings, bool debug)
@@ -96,9 +107,9 @@ void CTessitDlg::RunSequence()
     if (package.outcome != OpenOutcome::Opened || !SignatureHolds(packageFile, package, header))
         return;
 
-    // The programs stay held until the sequence ends, after the last start.
+    // What is held stays held until the sequence ends, after the last start.
     const ExtractionReport extraction =
-        ExtractEntries(m_platform.package(), packageFile, header, tempFolder, m_log, IsProgramEntry);
+        ExtractEntries(m_platform.package(), packageFile, header, tempFolder, m_log, EntriesToHold());
     if (extraction.damaged()) {
         KxString message;
         const KxString shownTarget = printableEntryName(extraction.firstDamagedTarget);

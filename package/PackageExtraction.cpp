@@ -217,10 +217,10 @@ bool Extraction::matchesPackage(KxFile& held, int32_t size)
     return same && unchecked == 0 && held.read(&beyondTheEnd, 1) == 0;
 }
 
-// The programs held so far, by entry name.
-class HeldPrograms {
+// The entries held so far, by name.
+class HeldEntries {
 public:
-    explicit HeldPrograms(std::vector<std::unique_ptr<KxFile>>& files) : m_files(files) {}
+    explicit HeldEntries(std::vector<std::unique_ptr<KxFile>>& files) : m_files(files) {}
 
     void add(const KxString& name, std::unique_ptr<KxFile> file)
     {
@@ -251,21 +251,21 @@ private:
 } // namespace
 
 ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, const PackageHeader& header,
-                                const KxString& targetFolder, KxString& log, const ProgramEntryTest& isProgram)
+                                const KxString& targetFolder, KxString& log, const HeldEntryTest& isHeld)
 {
     ExtractionReport report;
     Extraction extraction(packageFile, targetFolder, log);
-    HeldPrograms heldPrograms(report.heldPrograms);
+    HeldEntries heldEntries(report.heldEntries);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
         std::unique_ptr<KxFile> held;
         // The later of two entries of one name wins. Once the earlier one is
         // no longer held, a target the later one did not replace holds
         // bytes nothing has checked: it counts as damaged.
-        const bool replacesHeld = heldPrograms.release(name);
+        const bool replacesHeld = heldEntries.release(name);
         EntryOutcome outcome = extraction.extract(index + 1, name, header.sizes[size_t(index)],
                                                   header.launcherEntriesCarryData,
-                                                  isProgram && isProgram(name) ? &held : nullptr);
+                                                  isHeld && isHeld(name) ? &held : nullptr);
         if (replacesHeld && outcome == EntryOutcome::NotCreated)
             outcome = EntryOutcome::Damaged;
         if (outcome == EntryOutcome::Damaged) {
@@ -276,7 +276,7 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
                 report.firstDamagedTarget = target;
         }
         if (held && held->isOpen())
-            heldPrograms.add(name, std::move(held));
+            heldEntries.add(name, std::move(held));
         report.entries.push_back(outcome);
     }
     packageFile.close();

@@ -75,4 +75,7 @@ int32_t _kx_descriptor_start_writeback(int32_t descriptor)
 
 void _kx_descriptor_close(int32_t descriptor) { ::close(descriptor); }
 
+// Locks are advisory: others with the right may still write the file.
+bool _kx_descriptor_hold_keeps_writers_out() { return false; }
+
 } // namespace Kavo

@@ -88,4 +88,7 @@ int32_t _kx_descriptor_start_writeback(int32_t) { return 0; }
 
 void _kx_descriptor_close(int32_t descriptor) { _close(descriptor); }
 
+// The hold shares reading alone (see openWithoutReparsePoint).
+bool _kx_descriptor_hold_keeps_writers_out() { return true; }
+
 } // namespace Kavo

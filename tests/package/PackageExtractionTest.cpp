@@ -16,14 +16,14 @@ using Outcomes = std::vector<EntryOutcome>;
 
 // Opens a package of `entries` and extracts it; the run keeps the results.
 ExtractionReport extractEntries(PackageRun& run, std::vector<FixtureEntry> entries,
-                                const ProgramEntryTest& isProgram = ProgramEntryTest())
+                                const HeldEntryTest& isHeld = HeldEntryTest())
 {
     PackageLayout layout;
     layout.entries = std::move(entries);
     const OpenResult result = run.open(buildPackage(layout));
     EXPECT_EQ(result.outcome, OpenOutcome::Opened);
     run.log = KxString();
-    return run.extract(isProgram);
+    return run.extract(isHeld);
 }
 
 std::string patterned(size_t size, char seed)
@@ -81,17 +81,17 @@ TEST(PackageExtraction, OverwritesAndTheLaterOfTwoEqualNamesWins)
 // left in the file.
 TEST(PackageExtraction, TheLaterOfTwoProgramsOfOneNameWinsAndIsHeld)
 {
-    const auto isProgram = [](const KxString& name) { return name.equalsIgnoreCase(u"QIRA_t.exe"); };
+    const auto isHeld = [](const KxString& name) { return name.equalsIgnoreCase(u"QIRA_t.exe"); };
     PackageRun run;
     const ExtractionReport report = extractEntries(
-        run, {{u"QIRA_t.exe", "first main tool", {}, true}, {u"QIRA_t.exe", "second main tool", {}, true}}, isProgram);
+        run, {{u"QIRA_t.exe", "first main tool", {}, true}, {u"QIRA_t.exe", "second main tool", {}, true}}, isHeld);
     EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written}));
     EXPECT_FALSE(report.damaged());
     EXPECT_EQ(run.extracted(u"QIRA_t.exe"), "second main tool");
-    ASSERT_EQ(report.heldPrograms.size(), 1u);
+    ASSERT_EQ(report.heldEntries.size(), 1u);
     char held[32] = {};
-    ASSERT_TRUE(report.heldPrograms[0]->seek(0, Kavo::KxSeekOrigin::Start));
-    EXPECT_EQ(report.heldPrograms[0]->read(held, sizeof held), 16);
+    ASSERT_TRUE(report.heldEntries[0]->seek(0, Kavo::KxSeekOrigin::Start));
+    EXPECT_EQ(report.heldEntries[0]->read(held, sizeof held), 16);
     EXPECT_EQ(std::string(held), "second main tool");
 }
 
@@ -115,7 +115,7 @@ TEST(PackageExtraction, AProgramLeftUncheckedByALaterEntryIsDamaged)
         isProgramAndSwapped);
     EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Damaged}));
     EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"QIRA_t.exe");
-    EXPECT_TRUE(report.heldPrograms.empty());
+    EXPECT_TRUE(report.heldEntries.empty());
 }
 
 // Only the whole name counts as the launcher's own, in any letter case.
@@ -327,8 +327,8 @@ TEST(PackageExtraction, HoldsTheProgramsItWrites)
                        [](const KxString& name) { return name.indexOfIgnoreCase(u".txt") == -1; });
 
     EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Written, EntryOutcome::Written}));
-    ASSERT_EQ(report.heldPrograms.size(), 2u);
-    for (const auto& held : report.heldPrograms) {
+    ASSERT_EQ(report.heldEntries.size(), 2u);
+    for (const auto& held : report.heldEntries) {
         EXPECT_TRUE(held->isOpen());
         EXPECT_TRUE(held->seek(0, Kavo::KxSeekOrigin::Start));
         EXPECT_EQ(held->write("x", 1), -1) << "held for reading only";

@@ -51,9 +51,9 @@ public:
         return std::nullopt;
     }
 
-    ExtractionReport extract(const ProgramEntryTest& isProgram = ProgramEntryTest())
+    ExtractionReport extract(const HeldEntryTest& isHeld = HeldEntryTest())
     {
-        return ExtractEntries(platform, file, header, platform.temporaryFolder, log, isProgram);
+        return ExtractEntries(platform, file, header, platform.temporaryFolder, log, isHeld);
     }
 
     std::string extracted(const std::u16string& relative) const { return folder.readFile(u"temp/" + relative); }

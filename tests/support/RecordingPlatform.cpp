@@ -216,6 +216,8 @@ bool RecordingPlatform::shellOpen(const KxString& program, const std::vector<KxS
 bool RecordingPlatform::shellOpenWithParameterLine(const KxString& program, const KxString& parameterLine,
                                                    const KxString& folder, ProgramWindow window)
 {
+    if (whenMainToolStarts)
+        whenMainToolStarts();
     return shellOpen(program, {parameterLine}, folder, window);
 }
 

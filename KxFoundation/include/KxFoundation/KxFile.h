@@ -49,6 +49,10 @@ public:
 
     bool isOpen() const { return descriptor != -1; }
 
+    // True where a held file (openHeld) can be neither written, renamed nor
+    // deleted by others while it is open: on Windows, not on Linux.
+    static bool holdKeepsWritersOut();
+
 private:
     // A replacement makes its part with the system's own call.
     friend class KxReplacement;

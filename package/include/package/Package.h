@@ -94,29 +94,29 @@ enum class EntryOutcome {
     SkippedLauncher,  // the launcher's own file, never written
     SkippedUnsafe,    // a name that must not be written
     NotCreated,       // the target or its folder could not be made; its bytes passed over
-    Damaged,          // a short or failed read, write or flush, or a held program that is not the entry
+    Damaged,          // a short or failed read, write or flush, or a held entry that is not the entry
 };
 
 struct ExtractionReport {
     std::vector<EntryOutcome> entries; // one per entry, in table order
     KxString firstDamagedTarget;       // empty when nothing was damaged
-    // The programs among the written entries, held open (KxFile::openHeld)
+    // The written entries chosen to be held, held open (KxFile::openHeld)
     // from the end of their extraction until the report is dropped.
-    std::vector<std::unique_ptr<Kavo::KxFile>> heldPrograms;
+    std::vector<std::unique_ptr<Kavo::KxFile>> heldEntries;
 
     bool damaged() const { return firstDamagedTarget.length() != 0; }
 };
 
-// Tells the entries that are programs run after the extraction.
-using ProgramEntryTest = std::function<bool(const KxString& name)>;
+// Tells the entries to hold: at least the programs run after the extraction.
+using HeldEntryTest = std::function<bool(const KxString& name)>;
 
 // Writes every entry below `targetFolder` (which ends in a separator), then
-// closes `packageFile`. Each program is held from the end of its copy and
-// read back against the package, so that what is started later is the
-// entry and nothing put in its place meanwhile.
+// closes `packageFile`. Each entry `isHeld` chooses is held from the end of
+// its copy and read back against the package, so that what is started or
+// loaded later is the entry and nothing put in its place meanwhile.
 ExtractionReport ExtractEntries(PackagePlatform& platform, Kavo::KxFile& packageFile, const PackageHeader& header,
                                 const KxString& targetFolder, KxString& log,
-                                const ProgramEntryTest& isProgram = ProgramEntryTest());
+                                const HeldEntryTest& isHeld = HeldEntryTest());
 
 // True for a name that must not be written: it holds a drive or stream
 // mark where the system has them (':' on Windows), a level of dots that
