@@ -228,8 +228,8 @@ void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& te
     m_platform.debugOutput(TraceBanner(kTraceSourceDialog));
     m_platform.debugOutput(parameters);
     m_platform.debugOutput(kTraceParameterLineEnd);
-    m_mainToolStarted = Wrote(kMainToolFileName) && m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder,
-                                                                ProgramWindow::Default);
+    m_mainToolStarted = Wrote(kMainToolFileName) &&
+                        m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder, ProgramWindow::Default);
 }
 
 // A program an earlier run left in the temporary folder is never started
