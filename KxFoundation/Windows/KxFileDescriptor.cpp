@@ -70,6 +70,22 @@ int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)
     return _read(descriptor, buffer, static_cast<unsigned>(count));
 }
 
+// ReadFile at the offset an OVERLAPPED names; on a handle opened for
+// synchronous use it waits for the bytes like a plain read.
+int32_t _kx_descriptor_read_at(int32_t descriptor, void* buffer, int32_t count, uint64_t offset)
+{
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    OVERLAPPED at = {};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD delivered = 0;
+    if (ReadFile(file, buffer, DWORD(count), &delivered, &at))
+        return int32_t(delivered);
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
 int32_t _kx_descriptor_write(int32_t descriptor, const void* data, int32_t count)
 {
     return _write(descriptor, data, static_cast<unsigned>(count));
@@ -85,6 +101,8 @@ int32_t _kx_descriptor_commit(int32_t descriptor) { return _commit(descriptor); 
 // Windows has no call that starts writing without waiting for it; the commit
 // does all the work.
 int32_t _kx_descriptor_start_writeback(int32_t) { return 0; }
+
+int64_t _kx_descriptor_length(int32_t descriptor) { return _filelengthi64(descriptor); }
 
 void _kx_descriptor_close(int32_t descriptor) { _close(descriptor); }
 

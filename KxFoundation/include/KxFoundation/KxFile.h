@@ -36,6 +36,10 @@ public:
 
     // Bytes transferred (fewer at the end of the file), or -1.
     int32_t read(void* buffer, uint32_t count);
+    // All `count` bytes from `offset` on, or false (the end of the file came
+    // first, or a read failed). It does not use the file's position, nor
+    // promise to keep it.
+    bool readExactlyAt(uint64_t offset, void* buffer, uint32_t count);
     int32_t write(const void* data, uint32_t count);
     // A failed seek leaves the position where it was.
     bool seek(int64_t offset, KxSeekOrigin origin);
@@ -46,6 +50,8 @@ public:
     // later flush() has little left to wait for: 0, or -1.
     int32_t startWriteback();
     void close();
+    // The open file's length in bytes, or -1.
+    int64_t length() const;
 
     bool isOpen() const { return descriptor != -1; }
 
