@@ -60,6 +60,13 @@ bool KxFile::openHeld(const KxString& path)
     return isOpen();
 }
 
+bool KxFile::openRunningImage()
+{
+    close();
+    descriptor = _kx_descriptor_open_running_image();
+    return isOpen();
+}
+
 int32_t KxFile::read(void* buffer, uint32_t count)
 {
     if (!isOpen())

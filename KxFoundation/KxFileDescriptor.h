@@ -23,6 +23,8 @@ enum class KxOpenMode {
 };
 
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode);
+// The running program's own file, for reading.
+int32_t _kx_descriptor_open_running_image();
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count);
 // Reads at `offset` without using or moving a position others rely on.
 int32_t _kx_descriptor_read_at(int32_t descriptor, void* buffer, int32_t count, uint64_t offset);

@@ -47,6 +47,13 @@ int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
     return retryingInterrupted([&] { return ::open(systemPath.c_str(), openFlags(mode), S_IRWXU); });
 }
 
+// The kernel's link to the mapped file, which follows it through renames
+// and even once its name is gone.
+int32_t _kx_descriptor_open_running_image()
+{
+    return retryingInterrupted([] { return ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC); });
+}
+
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)
 {
     return static_cast<int32_t>(retryingInterrupted([&] { return ::read(descriptor, buffer, size_t(count)); }));

@@ -1,5 +1,6 @@
 #include "KxFileDescriptor.h"
 
+#include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxString.h"
 #include "KxFoundation/Windows/KxNativePath.h"
 
@@ -64,6 +65,8 @@ int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
         return -1;
     return descriptor;
 }
+
+int32_t _kx_descriptor_open_running_image() { return _kx_descriptor_open(modulePath(), KxOpenMode::ReadOnly); }
 
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)
 {

@@ -33,6 +33,9 @@ public:
     // holds it: while it is open others may only read it (on Windows it can
     // then be neither written, renamed nor deleted).
     bool openHeld(const KxString& path);
+    // Opens the running program's own file for reading: the very file its
+    // image was loaded from, whatever its path names by now.
+    bool openRunningImage();
 
     // Bytes transferred (fewer at the end of the file), or -1.
     int32_t read(void* buffer, uint32_t count);
