@@ -60,11 +60,36 @@ bool KxFile::openHeld(const KxString& path)
     return isOpen();
 }
 
+bool KxFile::openRunningImage()
+{
+    close();
+    descriptor = _kx_descriptor_open_running_image();
+    return isOpen();
+}
+
 int32_t KxFile::read(void* buffer, uint32_t count)
 {
     if (!isOpen())
         return -1;
     return _kx_descriptor_read(descriptor, buffer, clampedCount(count));
+}
+
+// A positional read may deliver part of what was asked; the rest is asked
+// for again until the end of the file or a failure ends it.
+bool KxFile::readExactlyAt(uint64_t offset, void* buffer, uint32_t count)
+{
+    if (!isOpen())
+        return false;
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+        const int32_t delivered = _kx_descriptor_read_at(descriptor, bytes, clampedCount(count), offset);
+        if (delivered <= 0)
+            return false;
+        bytes += delivered;
+        offset += uint32_t(delivered);
+        count -= uint32_t(delivered);
+    }
+    return true;
 }
 
 int32_t KxFile::write(const void* data, uint32_t count)
@@ -94,6 +119,8 @@ int32_t KxFile::startWriteback()
 }
 
 bool KxFile::holdKeepsWritersOut() { return _kx_descriptor_hold_keeps_writers_out(); }
+
+int64_t KxFile::length() const { return isOpen() ? _kx_descriptor_length(descriptor) : -1; }
 
 void KxFile::close()
 {

@@ -23,11 +23,16 @@ enum class KxOpenMode {
 };
 
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode);
+// The running program's own file, for reading.
+int32_t _kx_descriptor_open_running_image();
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count);
+// Reads at `offset` without using or moving a position others rely on.
+int32_t _kx_descriptor_read_at(int32_t descriptor, void* buffer, int32_t count, uint64_t offset);
 int32_t _kx_descriptor_write(int32_t descriptor, const void* data, int32_t count);
 int64_t _kx_descriptor_seek(int32_t descriptor, int64_t offset, int origin);
 int32_t _kx_descriptor_commit(int32_t descriptor);
 int32_t _kx_descriptor_start_writeback(int32_t descriptor);
+int64_t _kx_descriptor_length(int32_t descriptor);
 void _kx_descriptor_close(int32_t descriptor);
 // Whether a ReadHeld descriptor keeps others from writing, renaming and
 // deleting the file.

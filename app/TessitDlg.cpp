@@ -1,6 +1,5 @@
 #include "TessitDlg.h"
 
-#include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
 #include "package/LauncherTexts.h"
 #include "package/SignatureCheck.h"
@@ -97,19 +96,13 @@ IconHandle CTessitDlg::OnQueryDragIcon() { return m_hIcon; }
 // then installed, registered or started from the damaged files.
 void CTessitDlg::RunSequence()
 {
-    KxFile packageFile;
-    PackageHeader header;
+    Package package(m_platform.package());
     KxString tempFolder;
-    const OpenResult package = OpenPackage(m_platform.package(), m_platform.executablePath(), m_log, packageFile, header,
-                                           [&] { return SettleTempFolder(tempFolder); });
-    if (package.outcome == OpenOutcome::Failed)
-        ShowError(package.message);
-    if (package.outcome != OpenOutcome::Opened || !SignatureHolds(packageFile, package, header))
+    if (!OpenPackageInto(package, tempFolder) || !SignatureHolds(package))
         return;
 
     // What is held stays held until the sequence ends, after the last start.
-    const ExtractionReport extraction =
-        ExtractEntries(m_platform.package(), packageFile, header, tempFolder, m_log, EntriesToHold());
+    const ExtractionReport extraction = ExtractEntries(package, tempFolder, m_log, EntriesToHold());
     if (extraction.damaged()) {
         KxString message;
         const KxString shownTarget = printableEntryName(extraction.firstDamagedTarget);
@@ -117,6 +110,7 @@ void CTessitDlg::RunSequence()
         ShowError(message);
         return;
     }
+    const PackageHeader& header = package.header();
     for (int32_t index = 0; index < header.count; ++index)
         if (extraction.entries[size_t(index)] == EntryOutcome::Written)
             m_written.push_back(header.name(index));
@@ -128,17 +122,26 @@ void CTessitDlg::RunSequence()
     LaunchMainTool(tempFolder + kMainToolFileName, tempFolder);
 }
 
-// The temporary folder is asked for once the package is found, before its
+// The temporary folder is asked for once the footer is found, before the
 // header is read. Without one nothing is written: the current folder would
 // take the entries in its place.
-std::optional<KxString> CTessitDlg::SettleTempFolder(KxString& tempFolder)
+bool CTessitDlg::OpenPackageInto(Package& package, KxString& tempFolder)
 {
-    tempFolder = m_platform.tempFolder();
-    const KxString shownFolder = printableEntryName(tempFolder);
-    m_log.appendFormat(kLogTempFolder, &shownFolder);
-    if (tempFolder.length() == 0)
-        return KxString(kMessageNoTempFolder);
-    return std::nullopt;
+    if (package.openFooter(m_platform.executablePath(), m_log).outcome == OpenOutcome::Opened) {
+        tempFolder = m_platform.tempFolder();
+        const KxString shownFolder = printableEntryName(tempFolder);
+        m_log.appendFormat(kLogTempFolder, &shownFolder);
+        if (tempFolder.length() == 0) {
+            package.close();
+            ShowError(kMessageNoTempFolder);
+            return false;
+        }
+        package.readHeader(m_log);
+    }
+    const OpenResult& result = package.result();
+    if (result.outcome == OpenOutcome::Failed)
+        ShowError(result.message);
+    return result.outcome == OpenOutcome::Opened;
 }
 
 // A signed launcher runs only as it was signed: its signer's signature must
@@ -146,14 +149,11 @@ std::optional<KxString> CTessitDlg::SettleTempFolder(KxString& tempFolder)
 // against damage and changes after signing, not against a removed or
 // replaced signature: an unsigned launcher runs as before, and who signed
 // is for the system to show, not for the launcher to judge.
-bool CTessitDlg::SignatureHolds(KxFile& packageFile, const OpenResult& package, const PackageHeader& header)
+bool CTessitDlg::SignatureHolds(Package& package)
 {
-    if (package.location.certificateSize == 0)
+    if (!package.isSigned() || CheckSignature(m_platform.signatureCrypto(), package).holds())
         return true;
-    if (CheckSignature(m_platform.signatureCrypto(), packageFile, package.location, header).holds())
-        return true;
-    packageFile.close();
-    m_platform.debugOutput(kTracePackageClosed);
+    package.close();
     const KxString executable = printableEntryName(m_platform.executablePath());
     KxString message;
     message.format(kMessageNotAsSigned, &executable);

@@ -7,7 +7,6 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace Tessit {
@@ -35,8 +34,8 @@ public:
 
 private:
     void RunSequence();
-    std::optional<KxString> SettleTempFolder(KxString& tempFolder);
-    bool SignatureHolds(Kavo::KxFile& packageFile, const OpenResult& package, const PackageHeader& header);
+    bool OpenPackageInto(Package& package, KxString& tempFolder);
+    bool SignatureHolds(Package& package);
     int32_t RunServiceInstaller(const KxString& tempFolder);
     void RecordPackageOemId(int32_t oemId);
     void RemoveMuiCacheEntry(const KxString& tempFolder);

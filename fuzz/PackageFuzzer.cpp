@@ -11,7 +11,6 @@
 #include "KxTestFolder.h"
 #include "PackageFixture.h"
 
-#include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
 #include "package/SignatureCheck.h"
 #include "platform/NativePackagePlatform.h"
@@ -211,18 +210,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static const std::unique_ptr<PackagePlatform> platform = createNativePackagePlatform(TraceLines::Dropped);
     KxString log;
-    Kavo::KxFile packageFile;
-    PackageHeader header;
-    const OpenResult opened = OpenPackage(*platform, Kavo::toKxString(box.package), log, packageFile, header);
+    Package package(*platform);
+    const OpenResult opened = OpenPackage(package, Kavo::toKxString(box.package), log);
+    const PackageHeader& header = package.header();
     if (opened.outcome == OpenOutcome::Opened) {
-        // Whatever it finds, the check must leave the file where the
-        // extraction starts: the entries' bytes are compared below.
+        // Whatever it finds, the check must not change what the extraction
+        // reads: the entries' bytes are compared below.
         static const std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
-        if (opened.location.certificateSize != 0)
-            CheckSignature(crypto.get(), packageFile, opened.location, header);
-        const ExtractionReport report =
-            ExtractEntries(*platform, packageFile, header, Kavo::toKxString(box.target) + u"/", log);
-        if (packageFile.isOpen())
+        if (package.isSigned())
+            CheckSignature(crypto.get(), package);
+        const ExtractionReport report = ExtractEntries(package, Kavo::toKxString(box.target) + u"/", log);
+        if (package.isOpen())
             fail("the package stayed open after the extraction");
         if (report.entries.size() != size_t(header.count))
             fail("the report does not cover every entry");

@@ -12,7 +12,6 @@
 namespace Tessit {
 
 using Kavo::KxFile;
-using Kavo::KxSeekOrigin;
 
 namespace {
 
@@ -23,8 +22,9 @@ bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
 class Extraction {
 public:
-    Extraction(KxFile& packageFile, const KxString& targetFolder, KxString& log)
-        : m_package(packageFile), m_targetFolder(targetFolder), m_log(log), m_buffer(COPY_CHUNK_SIZE, 0)
+    Extraction(Package& package, const KxString& targetFolder, KxString& log)
+        : m_package(package), m_next(package.dataOffset()), m_targetFolder(targetFolder), m_log(log),
+          m_buffer(COPY_CHUNK_SIZE, 0)
     {
     }
 
@@ -39,9 +39,10 @@ private:
     void removeLeftoversBeside(const KxString& target);
     bool writeEntry(KxFile& output, int32_t size);
     bool matchesPackage(KxFile& held, int32_t size);
-    void passOver(int64_t count) { m_package.seek(count, KxSeekOrigin::Current); }
+    void passOver(int64_t count) { m_next += uint64_t(count); }
 
-    KxFile& m_package;
+    Package& m_package;
+    uint64_t m_next; // where the next entry's bytes start
     const KxString& m_targetFolder;
     KxString& m_log;
     std::vector<uint8_t> m_buffer;
@@ -159,7 +160,7 @@ void Extraction::removeLeftoversBeside(const KxString& target)
     m_clearedFolders.push_back(folder);
 }
 
-// Whatever happens to the output, the package is left at the next entry.
+// Whatever happens to the output, the next entry is read from its own bytes.
 // Each chunk is sent on to the device as soon as it is written, so the
 // device writes while the next chunk is copied and the final flush, which
 // decides whether the file came out whole, has little left to wait for.
@@ -169,11 +170,11 @@ bool Extraction::writeEntry(KxFile& output, int32_t size)
     bool allWritten = true;
     while (unread > 0 && allWritten) {
         const uint32_t wanted = uint32_t(std::min<int64_t>(unread, COPY_CHUNK_SIZE));
-        const int32_t delivered = m_package.read(m_buffer.data(), wanted);
-        if (delivered <= 0)
+        if (!m_package.readAt(m_next, m_buffer.data(), wanted))
             break;
-        unread -= delivered;
-        allWritten = writeAll(output, m_buffer.data(), delivered);
+        passOver(wanted);
+        unread -= wanted;
+        allWritten = writeAll(output, m_buffer.data(), int32_t(wanted));
         output.startWriteback();
     }
     if (unread > 0)
@@ -181,40 +182,22 @@ bool Extraction::writeEntry(KxFile& output, int32_t size)
     return unread == 0 && allWritten;
 }
 
-bool readAll(KxFile& file, uint8_t* buffer, uint32_t count)
-{
-    while (count > 0) {
-        const int32_t delivered = file.read(buffer, count);
-        if (delivered <= 0)
-            return false;
-        buffer += delivered;
-        count -= uint32_t(delivered);
-    }
-    return true;
-}
-
 // Between the copy and the hold another process could have put other bytes
 // under the target's name: what is held is read back and compared with the
 // entry in the package, which is left at the next entry again.
 bool Extraction::matchesPackage(KxFile& held, int32_t size)
 {
-    if (!m_package.seek(-int64_t(size), KxSeekOrigin::Current))
-        return false;
+    const uint64_t entryStart = m_next - uint64_t(size);
     m_heldBuffer.resize(COPY_CHUNK_SIZE);
-    int64_t unchecked = size;
-    bool same = true;
-    while (unchecked > 0) {
-        const uint32_t count = uint32_t(std::min<int64_t>(unchecked, COPY_CHUNK_SIZE));
-        if (!readAll(m_package, m_buffer.data(), count))
-            break;
-        unchecked -= count;
-        same = same && readAll(held, m_heldBuffer.data(), count) &&
-               std::memcmp(m_buffer.data(), m_heldBuffer.data(), count) == 0;
+    for (uint64_t checked = 0; checked < uint64_t(size);) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(uint64_t(size) - checked, COPY_CHUNK_SIZE));
+        if (!m_package.readAt(entryStart + checked, m_buffer.data(), count) ||
+            !held.readExactlyAt(checked, m_heldBuffer.data(), count) ||
+            std::memcmp(m_buffer.data(), m_heldBuffer.data(), count) != 0)
+            return false;
+        checked += count;
     }
-    if (unchecked > 0)
-        passOver(unchecked);
-    uint8_t beyondTheEnd = 0;
-    return same && unchecked == 0 && held.read(&beyondTheEnd, 1) == 0;
+    return held.length() == int64_t(size);
 }
 
 // The entries held so far, by name.
@@ -250,11 +233,12 @@ private:
 
 } // namespace
 
-ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, const PackageHeader& header,
-                                const KxString& targetFolder, KxString& log, const HeldEntryTest& isHeld)
+ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, KxString& log,
+                                const HeldEntryTest& isHeld)
 {
+    const PackageHeader& header = package.header();
     ExtractionReport report;
-    Extraction extraction(packageFile, targetFolder, log);
+    Extraction extraction(package, targetFolder, log);
     HeldEntries heldEntries(report.heldEntries);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
@@ -279,8 +263,7 @@ ExtractionReport ExtractEntries(PackagePlatform& platform, KxFile& packageFile, 
             heldEntries.add(name, std::move(held));
         report.entries.push_back(outcome);
     }
-    packageFile.close();
-    platform.debugOutput(kTracePackageClosed);
+    package.close();
     return report;
 }
 

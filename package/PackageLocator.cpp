@@ -3,155 +3,142 @@
 #include "package/PackageCodec.h"
 #include "package/PeImage.h"
 
-#include "KxFoundation/KxFile.h"
-
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace Tessit {
 
-using Kavo::KxFile;
-using Kavo::KxSeekOrigin;
-
 namespace {
 
-bool readExactly(KxFile& file, void* buffer, uint32_t count) { return file.read(buffer, count) == int32_t(count); }
+// The PE headers sit in the first page or two; a file whose headers lie
+// further in counts as having no certificate table.
+constexpr uint64_t kHeadBytes = 64 * 1024;
 
-bool readValue(KxFile& file, uint32_t& value)
+// Where a part that lies `fromEnd` bytes before the end of a file of
+// `length` bytes starts; nothing when the file is shorter.
+std::optional<uint64_t> offsetFromEnd(uint64_t length, uint64_t fromEnd)
 {
-    uint8_t bytes[4] = {};
-    if (!readExactly(file, bytes, sizeof bytes))
-        return false;
-    value = readLittleEndian32(bytes);
-    return true;
+    if (fromEnd > length)
+        return std::nullopt;
+    return length - fromEnd;
 }
 
-class Locator {
-public:
-    Locator(PackagePlatform& platform, const KxString& executablePath, KxString& log, KxFile& packageFile,
-            PackageHeader& header, const FooterFoundStep& footerFound)
-        : m_platform(platform), m_executablePath(executablePath), m_shownPath(printableEntryName(executablePath)),
-          m_log(log), m_file(packageFile), m_header(header), m_footerFound(footerFound)
-    {
-    }
+} // namespace
 
-    OpenResult open();
-
-private:
-    OpenResult& stop(OpenProblem problem)
-    {
-        m_result.problem = problem;
-        return m_result;
-    }
-    OpenResult& fail(OpenProblem problem, const char16_t* format)
-    {
-        m_result.outcome = OpenOutcome::Failed;
-        m_result.message.format(format, &m_shownPath);
-        return stop(problem);
-    }
-    // Every close here leaves the same trace line, whatever the reason.
-    void closePackageFile()
-    {
-        m_file.close();
-        m_platform.debugOutput(kTracePackageClosed);
-    }
-    // The package file is closed at once when its parts do not add up.
-    OpenResult& refuse()
-    {
-        closePackageFile();
-        return fail(OpenProblem::Inconsistent, kMessageInconsistent);
-    }
-
-    void readCertificateTableAndPadding();
-    void findFooterBeforeTable();
-    bool readHeaderTable();
-
-    PackagePlatform& m_platform;
-    const KxString& m_executablePath;
-    // The launcher's path as its log and messages show it: it is the user's
-    // to choose, and is shown on a terminal on Linux.
-    const KxString m_shownPath;
-    KxString& m_log;
-    KxFile& m_file;
-    PackageHeader& m_header;
-    const FooterFoundStep& m_footerFound;
-    OpenResult m_result;
-};
-
-OpenResult Locator::open()
+const OpenResult& Package::stop(OpenProblem problem)
 {
+    m_result.problem = problem;
+    return m_result;
+}
+
+const OpenResult& Package::fail(OpenProblem problem, const char16_t* format)
+{
+    m_result.outcome = OpenOutcome::Failed;
+    // The launcher's path is the user's to choose, and is shown on a
+    // terminal on Linux.
+    const KxString shownPath = printableEntryName(m_executablePath);
+    m_result.message.format(format, &shownPath);
+    return stop(problem);
+}
+
+// The file is closed at once when the package's parts do not add up.
+const OpenResult& Package::refuse()
+{
+    close();
+    return fail(OpenProblem::Inconsistent, kMessageInconsistent);
+}
+
+void Package::close()
+{
+    m_file.close();
+    m_platform.debugOutput(kTracePackageClosed);
+}
+
+uint64_t Package::dataOffset() const { return location().headerOffset + headerBytes(m_header.count); }
+
+// The running launcher's own file is opened as the image that runs, never
+// again by its path. The file's length is the open file's.
+const OpenResult& Package::openFooter(const KxString& executablePath, KxString& log)
+{
+    m_executablePath = executablePath;
+    m_result = OpenResult();
     m_platform.debugOutput(kTraceLocatingPackage);
     const std::optional<FoundFile> found = m_platform.findFile(m_executablePath);
     if (!found)
         return fail(OpenProblem::ExecutableNotFound, kMessageExecutableNotFound);
-    m_log.appendFormat(kLogModule, &m_shownPath);
-    PackageLocation& location = m_result.location;
-    location.fileLength = found->length;
+    const KxString shownPath = printableEntryName(m_executablePath);
+    log.appendFormat(kLogModule, &shownPath);
     // The whole 64-bit length counts: a package may pass 4 GiB.
-    if (location.fileLength <= 4)
+    if (found->length <= 4)
         return stop(OpenProblem::TooShort);
-    if (!m_file.open(found->fullPath, false))
+    const bool opened = found->runningImage ? m_file.openRunningImage() : m_file.open(found->fullPath, false);
+    const int64_t length = opened ? m_file.length() : -1;
+    if (length < 0) {
+        m_file.close();
         return fail(OpenProblem::CannotOpen, kMessageCannotOpen);
+    }
+    PackageLocation& location = m_result.location;
+    location.fileLength = uint64_t(length);
 
-    readCertificateTableAndPadding();
+    readCertificateTableAndPadding(log);
 
-    uint32_t magic = 0;
-    const int64_t footerFromEnd = int64_t(kFooterBytes) + location.padding + location.certificateSize;
-    if (!m_file.seek(-footerFromEnd, KxSeekOrigin::End) || !readValue(m_file, magic) || magic != PACKAGE_MAGIC) {
-        closePackageFile();
+    std::array<uint8_t, kFooterBytes> footer{};
+    const std::optional<uint64_t> footerAt = offsetFromEnd(
+        location.fileLength, uint64_t(kFooterBytes) + uint64_t(location.padding) + location.certificateSize);
+    if (!footerAt || !readAt(*footerAt, footer.data(), 4) || !isMagicAt(footer.data())) {
+        close();
         return fail(OpenProblem::NoFooter, kMessageNoFooter);
     }
-    if (!readValue(m_file, location.headerOffset))
+    if (!readAt(*footerAt + 4, footer.data() + 4, 4))
         return refuse();
+    location.headerOffset = readLittleEndian32(footer.data() + 4);
+    m_result.outcome = OpenOutcome::Opened;
+    return m_result;
+}
 
-    if (m_footerFound) {
-        if (const std::optional<KxString> refusal = m_footerFound()) {
-            closePackageFile();
-            m_result.outcome = OpenOutcome::Failed;
-            m_result.message = *refusal;
-            return stop(OpenProblem::Refused);
-        }
-    }
-
-    uint32_t oemId = 0;
-    uint32_t count = 0;
-    if (!m_file.seek(location.headerOffset, KxSeekOrigin::Start) || !readValue(m_file, oemId))
+const OpenResult& Package::readHeader(KxString& log)
+{
+    m_result.outcome = OpenOutcome::Stopped;
+    uint8_t fixed[kHeaderFixedBytes] = {};
+    const uint64_t headerOffset = location().headerOffset;
+    if (!readAt(headerOffset, fixed, 4))
         return refuse();
-    m_header.oemId = int32_t(oemId);
-    m_log.appendFormat(kLogOemId, m_header.oemId);
-    if (!readValue(m_file, count))
+    m_header.oemId = int32_t(readLittleEndian32(fixed));
+    log.appendFormat(kLogOemId, m_header.oemId);
+    if (!readAt(headerOffset + 4, fixed + 4, 4))
         return refuse();
-    m_header.count = int32_t(count);
-    m_log.appendFormat(kLogCount, m_header.count);
+    m_header.count = int32_t(readLittleEndian32(fixed + 4));
+    log.appendFormat(kLogCount, m_header.count);
     if (m_header.count < 1 || m_header.count > kMaxEntries)
         return stop(OpenProblem::CountOutOfRange);
 
     if (!readHeaderTable())
         return refuse();
-    const std::optional<DataArea> dataArea = fitDataArea(m_header, location);
+    const std::optional<DataArea> dataArea = fitDataArea(m_header, location());
     if (!dataArea)
         return refuse();
     m_header.launcherEntriesCarryData = dataArea->launcherEntriesCarryData;
-    location.slack = dataArea->slack;
+    m_result.location.slack = dataArea->slack;
     m_result.outcome = OpenOutcome::Opened;
     return m_result;
 }
 
-// Headers that cannot be looked at count as a file without a certificate
-// table, and without padding.
-void Locator::readCertificateTableAndPadding()
+// Headers that cannot be read count as a file without a certificate table,
+// and without padding.
+void Package::readCertificateTableAndPadding(KxString& log)
 {
-    const std::unique_ptr<FileView> view = m_platform.viewFile(m_executablePath);
-    if (!view)
+    std::vector<uint8_t> head(size_t(std::min(kHeadBytes, location().fileLength)));
+    if (!readAt(0, head.data(), uint32_t(head.size())))
         return;
-    const std::optional<SecurityDirectory> directory = readSecurityDirectory(view->data(), view->size());
+    const std::optional<SecurityDirectory> directory = readSecurityDirectory(head.data(), head.size());
     if (directory && directory->isSigned()) {
         m_result.location.certificateOffset = directory->tableOffset;
         m_result.location.certificateSize = directory->tableSize;
     }
-    m_log.appendFormat(kLogCertificateTable, m_result.location.certificateOffset,
-                       int32_t(m_result.location.certificateSize));
-    findFooterBeforeTable();
+    log.appendFormat(kLogCertificateTable, m_result.location.certificateOffset,
+                     int32_t(m_result.location.certificateSize));
+    findFooterBeforeTable(log);
 }
 
 // A signer pads the file with zero bytes to a multiple of 8 before its
@@ -162,11 +149,12 @@ void Locator::readCertificateTableAndPadding()
 // footer is never zero bytes. The earliest fit wins; every fit is counted,
 // so tools can report an ambiguous footer. A file shorter than the window
 // has no padding.
-void Locator::findFooterBeforeTable()
+void Package::findFooterBeforeTable(KxString& log)
 {
     std::array<uint8_t, kPaddingWindowBytes> window{};
-    const int64_t windowFromEnd = int64_t(kPaddingWindowBytes) + m_result.location.certificateSize;
-    if (!m_file.seek(-windowFromEnd, KxSeekOrigin::End) || !readExactly(m_file, window.data(), kPaddingWindowBytes))
+    const std::optional<uint64_t> windowAt =
+        offsetFromEnd(location().fileLength, uint64_t(kPaddingWindowBytes) + location().certificateSize);
+    if (!windowAt || !readAt(*windowAt, window.data(), kPaddingWindowBytes))
         return;
     for (int32_t padding = kMaxPadding; padding >= 0; --padding) {
         const uint8_t* footer = window.data() + kPaddingWindowBytes - kFooterBytes - uint32_t(padding);
@@ -176,30 +164,30 @@ void Locator::findFooterBeforeTable()
             continue;
         if (m_result.location.footerCandidates++ == 0) {
             m_result.location.padding = padding;
-            m_log.appendFormat(kLogPadding, padding);
+            log.appendFormat(kLogPadding, padding);
         }
     }
 }
 
-// Sizes first, then the name slots, each in one read.
-bool Locator::readHeaderTable()
+// The sizes, then the name slots, each in one read.
+bool Package::readHeaderTable()
 {
     const size_t count = size_t(m_header.count);
     std::vector<uint8_t> sizes(count * 4);
     std::vector<uint8_t> names(count * kNameSlotBytes);
-    if (!readExactly(m_file, sizes.data(), uint32_t(sizes.size())) ||
-        !readExactly(m_file, names.data(), uint32_t(names.size())))
+    const uint64_t tableAt = location().headerOffset + kHeaderFixedBytes;
+    if (!readAt(tableAt, sizes.data(), uint32_t(sizes.size())) ||
+        !readAt(tableAt + sizes.size(), names.data(), uint32_t(names.size())))
         return false;
     decodeEntryTable(sizes.data(), names.data(), m_header);
     return true;
 }
 
-} // namespace
-
-OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath, KxString& log,
-                       KxFile& packageFile, PackageHeader& header, const FooterFoundStep& footerFound)
+const OpenResult& OpenPackage(Package& package, const KxString& executablePath, KxString& log)
 {
-    return Locator(platform, executablePath, log, packageFile, header, footerFound).open();
+    if (package.openFooter(executablePath, log).outcome != OpenOutcome::Opened)
+        return package.result();
+    return package.readHeader(log);
 }
 
 } // namespace Tessit

@@ -4,14 +4,9 @@
 #include "package/PackageFormat.h"
 #include "package/PeImage.h"
 
-#include "KxFoundation/KxFile.h"
-
 #include <algorithm>
 
 namespace Tessit {
-
-using Kavo::KxFile;
-using Kavo::KxSeekOrigin;
 
 namespace {
 
@@ -35,8 +30,6 @@ constexpr KnownAlgorithm kAlgorithms[] = {
     {"2.16.840.1.101.3.4.2.2", "SHA-384", DigestAlgorithm::Sha384},
     {"2.16.840.1.101.3.4.2.3", "SHA-512", DigestAlgorithm::Sha512},
 };
-
-bool readExactly(KxFile& file, uint8_t* buffer, uint32_t count) { return file.read(buffer, count) == int32_t(count); }
 
 uint64_t alignedToEntry(uint64_t offset) { return (offset + kEntryAlignment - 1) / kEntryAlignment * kEntryAlignment; }
 
@@ -67,8 +60,8 @@ std::optional<uint64_t> derSequenceSize(const uint8_t* bytes, uint64_t available
 
 class SignatureChecker {
 public:
-    SignatureChecker(SignatureCrypto& crypto, KxFile& file, const PackageLocation& location)
-        : m_crypto(crypto), m_file(file), m_location(location)
+    SignatureChecker(SignatureCrypto& crypto, Package& package)
+        : m_crypto(crypto), m_package(package), m_location(package.location())
     {
     }
 
@@ -122,8 +115,7 @@ private:
             return std::nullopt;
         }
         std::vector<uint8_t> table(tableSize);
-        if (!m_file.seek(m_location.certificateOffset, KxSeekOrigin::Start) ||
-            !readExactly(m_file, table.data(), tableSize)) {
+        if (!m_package.readAt(m_location.certificateOffset, table.data(), tableSize)) {
             fail(SignatureProblem::Unreadable);
             return std::nullopt;
         }
@@ -179,17 +171,13 @@ private:
     bool hashFile(DigestHasher& hasher)
     {
         std::vector<uint8_t> block(COPY_CHUNK_SIZE);
-        if (!m_file.seek(0, KxSeekOrigin::Start)) {
-            fail(SignatureProblem::Unreadable);
-            return false;
-        }
-        int32_t delivered = m_file.read(block.data(), COPY_CHUNK_SIZE);
-        if (delivered <= 0) {
+        uint32_t blockSize = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, m_location.fileLength));
+        if (!m_package.readAt(0, block.data(), blockSize)) {
             fail(SignatureProblem::Unreadable);
             return false;
         }
         const std::optional<std::vector<FileRange>> ranges =
-            authenticodeRanges(block.data(), uint64_t(delivered), m_location.fileLength, m_location.certificateSize);
+            authenticodeRanges(block.data(), blockSize, m_location.fileLength, m_location.certificateSize);
         if (!ranges) {
             fail(SignatureProblem::UnsupportedLayout);
             return false;
@@ -197,8 +185,8 @@ private:
         const uint64_t hashEnd = ranges->back().end;
         uint64_t blockStart = 0;
         auto range = ranges->begin();
-        while (delivered > 0) {
-            const uint64_t blockEnd = blockStart + uint64_t(delivered);
+        for (;;) {
+            const uint64_t blockEnd = blockStart + blockSize;
             for (; range != ranges->end() && range->begin < blockEnd; ++range) {
                 const uint64_t from = std::max(range->begin, blockStart);
                 const uint64_t to = std::min(range->end, blockEnd);
@@ -209,32 +197,30 @@ private:
             blockStart = blockEnd;
             if (blockStart >= hashEnd)
                 return true;
-            delivered = m_file.read(block.data(), uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, hashEnd - blockStart)));
+            blockSize = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, hashEnd - blockStart));
+            if (!m_package.readAt(blockStart, block.data(), blockSize)) {
+                fail(SignatureProblem::Unreadable);
+                return false;
+            }
         }
-        fail(SignatureProblem::Unreadable);
-        return false;
     }
 
     SignatureCrypto& m_crypto;
-    KxFile& m_file;
+    Package& m_package;
     const PackageLocation& m_location;
     SignatureCheck m_result;
 };
 
 } // namespace
 
-SignatureCheck CheckSignature(SignatureCrypto* crypto, KxFile& packageFile, const PackageLocation& location,
-                              const PackageHeader& header)
+SignatureCheck CheckSignature(SignatureCrypto* crypto, Package& package)
 {
-    SignatureCheck check;
-    if (!crypto)
+    if (!crypto) {
+        SignatureCheck check;
         check.problem = SignatureProblem::NoCryptography;
-    else
-        check = SignatureChecker(*crypto, packageFile, location).run();
-    const int64_t dataArea = int64_t(location.headerOffset + headerBytes(header.count));
-    if (!packageFile.seek(dataArea, KxSeekOrigin::Start) && check.holds())
-        check.problem = SignatureProblem::Unreadable;
-    return check;
+        return check;
+    }
+    return SignatureChecker(*crypto, package).run();
 }
 
 } // namespace Tessit

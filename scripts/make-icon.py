@@ -2,9 +2,11 @@
 """Draws the launcher's icon and writes it as a Windows .ico file.
 
 The icon is a blue rounded square carrying a white tray with an arrow pointing into it
-(a package being unpacked), at 16, 24, 32, 48 and 256 pixels: 32-bit BMP
-images for the small sizes, PNG for 256 as Windows expects. Only the Python
-standard library is used, so the output is the same on every machine.
+(a package being unpacked), at 16, 24, 32, 48 and 256 pixels, each a PNG image
+(Windows reads PNG icon images of any size since Vista, which the launcher's
+manifest needs anyway): a fifth of the size of 32-bit BMP images, and every
+package carries the icon. Only the Python standard library is used, so the
+output is the same on every machine.
 
 Usage: scripts/make-icon.py app/Windows/Tessit.ico
 """
@@ -57,14 +59,6 @@ def render(size):
     return rows
 
 
-def bmp_image(size, rows):
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    colour = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytes(mask_stride * size)  # alpha decides; the AND mask stays clear
-    return header + colour + mask
-
-
 def png_image(size, rows):
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
@@ -79,7 +73,7 @@ def icon_file():
     images = []
     for size in SIZES:
         rows = render(size)
-        images.append((size, png_image(size, rows) if size >= 256 else bmp_image(size, rows)))
+        images.append((size, png_image(size, rows)))
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = len(directory) + 16 * len(images)
     entries = b""

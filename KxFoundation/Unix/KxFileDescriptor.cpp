@@ -47,9 +47,22 @@ int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
     return retryingInterrupted([&] { return ::open(systemPath.c_str(), openFlags(mode), S_IRWXU); });
 }
 
+// The kernel's link to the mapped file, which follows it through renames
+// and even once its name is gone.
+int32_t _kx_descriptor_open_running_image()
+{
+    return retryingInterrupted([] { return ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC); });
+}
+
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)
 {
     return static_cast<int32_t>(retryingInterrupted([&] { return ::read(descriptor, buffer, size_t(count)); }));
+}
+
+int32_t _kx_descriptor_read_at(int32_t descriptor, void* buffer, int32_t count, uint64_t offset)
+{
+    return static_cast<int32_t>(
+        retryingInterrupted([&] { return ::pread(descriptor, buffer, size_t(count), off_t(offset)); }));
 }
 
 int32_t _kx_descriptor_write(int32_t descriptor, const void* data, int32_t count)
@@ -71,6 +84,12 @@ int32_t _kx_descriptor_commit(int32_t descriptor)
 int32_t _kx_descriptor_start_writeback(int32_t descriptor)
 {
     return retryingInterrupted([&] { return ::sync_file_range(descriptor, 0, 0, SYNC_FILE_RANGE_WRITE); });
+}
+
+int64_t _kx_descriptor_length(int32_t descriptor)
+{
+    struct stat status;
+    return ::fstat(descriptor, &status) == 0 ? int64_t(status.st_size) : -1;
 }
 
 void _kx_descriptor_close(int32_t descriptor) { ::close(descriptor); }

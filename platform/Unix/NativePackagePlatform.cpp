@@ -17,24 +17,8 @@ namespace Tessit {
 
 namespace {
 
-// The PE headers sit in the first page or two; a file whose headers lie
-// further in counts as having no certificate table.
-constexpr size_t kHeaderViewBytes = 64 * 1024;
-
-class HeaderView : public FileView {
-public:
-    explicit HeaderView(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-    const uint8_t* data() const override { return m_bytes.data(); }
-    uint64_t size() const override { return m_bytes.size(); }
-
-private:
-    std::vector<uint8_t> m_bytes;
-};
-
-const char16_t kRunningImage[] = u"/proc/self/exe";
-
-// File-find is a status query, the headers are read into memory and trace
-// lines go to the file named by TESSIT_TRACE.
+// File-find is a status query and trace lines go to the file named by
+// TESSIT_TRACE.
 class PosixPackagePlatform : public PackagePlatform {
 public:
     PosixPackagePlatform(TraceLines traceLines, std::optional<KxString> runningExecutable)
@@ -43,7 +27,6 @@ public:
     }
 
     std::optional<FoundFile> findFile(const KxString& path) override;
-    std::unique_ptr<FileView> viewFile(const KxString& path) override;
     void debugOutput(const KxString& text) override;
 
 private:
@@ -53,43 +36,16 @@ private:
     std::optional<KxString> m_runningExecutable;
 };
 
-// The running executable's length is asked of the open file: a tool that
-// runs the program itself (valgrind) answers the link's status with its own
-// file's.
+// The running executable is found by the kernel's link to its image: the
+// path it was started from may name another file by now, or nothing.
 std::optional<FoundFile> PosixPackagePlatform::findFile(const KxString& path)
 {
     struct stat status;
-    if (!isRunningExecutable(path)) {
-        if (::stat(Kavo::nativePath(path).c_str(), &status) != 0)
-            return std::nullopt;
-        return FoundFile{path, uint64_t(status.st_size)};
-    }
-    const OwnedDescriptor image(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
-    if (image.get() == -1 || ::fstat(image.get(), &status) != 0)
+    const bool runningImage = isRunningExecutable(path);
+    const std::string statusOf = runningImage ? std::string("/proc/self/exe") : Kavo::nativePath(path);
+    if (::stat(statusOf.c_str(), &status) != 0)
         return std::nullopt;
-    return FoundFile{kRunningImage, uint64_t(status.st_size)};
-}
-
-std::unique_ptr<FileView> PosixPackagePlatform::viewFile(const KxString& path)
-{
-    const KxString file = isRunningExecutable(path) ? KxString(kRunningImage) : path;
-    const OwnedDescriptor descriptor(::open(Kavo::nativePath(file).c_str(), O_RDONLY | O_CLOEXEC));
-    if (descriptor.get() == -1)
-        return nullptr;
-    std::vector<uint8_t> bytes(kHeaderViewBytes);
-    size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t count = ::read(descriptor.get(), bytes.data() + filled, bytes.size() - filled);
-        if (count == -1 && errno == EINTR)
-            continue;
-        if (count == -1)
-            return nullptr;
-        if (count == 0)
-            break;
-        filled += size_t(count);
-    }
-    bytes.resize(filled);
-    return std::make_unique<HeaderView>(std::move(bytes));
+    return FoundFile{path, uint64_t(status.st_size), runningImage};
 }
 
 void PosixPackagePlatform::debugOutput(const KxString& text)

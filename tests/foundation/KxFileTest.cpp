@@ -46,6 +46,39 @@ TEST(KxFile, ReadsStopAtTheEndOfTheFile)
     EXPECT_EQ(file.read(buffer.data(), 64), 0);
 }
 
+// Reads at an offset deliver all that was asked or nothing usable: a range
+// that runs past the end is refused, not cut short.
+TEST(KxFile, ReadsExactlyAtAnOffset)
+{
+    KxTestFolder folder;
+    folder.writeFile(u"data", hundredBytes());
+    KxFile file;
+    ASSERT_TRUE(file.open(folder.text(u"data"), false));
+    EXPECT_EQ(file.length(), 100);
+
+    struct Case {
+        uint64_t offset;
+        uint32_t count;
+        bool delivered;
+    };
+    const Case cases[] = {{0, 100, true}, {37, 20, true}, {90, 10, true}, {100, 0, true},
+                          {91, 10, false}, {100, 1, false}, {uint64_t(1) << 33, 1, false}};
+    for (const Case& c : cases) {
+        std::vector<char> buffer(c.count + 1, '\x7f');
+        EXPECT_EQ(file.readExactlyAt(c.offset, buffer.data(), c.count), c.delivered) << c.offset << "+" << c.count;
+        if (c.delivered) {
+            EXPECT_EQ(std::string(buffer.data(), c.count), hundredBytes().substr(size_t(c.offset), c.count))
+                << c.offset << "+" << c.count;
+        }
+    }
+
+    // A read at an offset leaves a later one at another offset unaffected.
+    char byte = 0;
+    ASSERT_TRUE(file.readExactlyAt(99, &byte, 1));
+    ASSERT_TRUE(file.readExactlyAt(3, &byte, 1));
+    EXPECT_EQ(byte, 3);
+}
+
 TEST(KxFile, SeeksFromEachOriginAndAFailedSeekKeepsThePosition)
 {
     KxTestFolder folder;
@@ -188,6 +221,8 @@ TEST(KxFile, AClosedFileRefusesEveryOperation)
         EXPECT_FALSE(file->seek(0, KxSeekOrigin::Start));
         EXPECT_EQ(file->flush(), -1);
         EXPECT_EQ(file->startWriteback(), -1);
+        EXPECT_FALSE(file->readExactlyAt(0, buffer, 3));
+        EXPECT_EQ(file->length(), -1);
     }
     EXPECT_EQ(folder.readFile(u"data"), "abc");
 }

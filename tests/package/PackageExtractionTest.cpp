@@ -48,7 +48,7 @@ TEST(PackageExtraction, WritesEachEntryAndLogsIt)
     EXPECT_FALSE(report.damaged());
     EXPECT_EQ(run.extracted(u"QIRA_t.exe"), patterned(1000, 'q'));
     EXPECT_EQ(run.extracted(u"docs/a.txt"), "twenty bytes of text");
-    EXPECT_FALSE(run.file.isOpen());
+    EXPECT_FALSE(run.package.isOpen());
     EXPECT_EQ(run.platform.debugLines.back(), KxString(kTracePackageClosed));
 }
 
@@ -268,24 +268,23 @@ TEST(PackageExtraction, SafeNamesAreNotMistakenForUnsafeOnes)
         EXPECT_FALSE(isUnsafeEntryName(name)) << testing::PrintToString(KxString(name));
 }
 
-// A package that comes up short while it is copied marks the entry
-// damaged; the report names it so that nothing of it is run.
+// A package that comes up short while it is copied (its file cut after it
+// was opened) marks the entry damaged; the report names it so that nothing
+// of it is run.
 TEST(PackageExtraction, MarksEntriesCutShortAsDamaged)
 {
     PackageRun run;
-    run.folder.writeFile(u"data", "complete" + std::string("abc"));
-    ASSERT_TRUE(run.file.open(run.folder.text(u"data"), false));
-    run.header.count = 3;
-    run.header.sizes = {8, -1, 20};
-    run.header.names.resize(3);
-    for (size_t index = 0; index < 3; ++index)
-        run.header.names[index] = NameSlot{char16_t(u'a' + index)};
+    PackageLayout layout;
+    layout.entries = {{u"a", "complete", {}, true}, {u"b", "abc" + std::string(17, 'b'), {}, true}, {u"c", "ccccc", {}, true}};
+    PackageRegions regions;
+    ASSERT_EQ(run.open(buildPackage(layout, &regions)).outcome, OpenOutcome::Opened);
+    std::filesystem::resize_file(run.folder.at(u"Tessit-packed.exe"), regions.data + 8 + 3);
     const ExtractionReport report = run.extract();
     EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::Written, EntryOutcome::Damaged, EntryOutcome::Damaged}));
     EXPECT_EQ(report.firstDamagedTarget, run.platform.temporaryFolder + u"b");
     EXPECT_NE(run.log.indexOfIgnoreCase(launcherText(kLogDamaged, run.platform.temporaryFolder + u"c")), -1);
     EXPECT_EQ(run.extracted(u"a"), "complete");
-    EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"data", "temp", std::filesystem::path("temp") / "a"}))
+    EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"temp", std::filesystem::path("temp") / "a"}))
         << "a damaged entry leaves nothing half-written";
 }
 

@@ -83,11 +83,11 @@ TEST(PackageLocator, FindsThePackageInFrontOfTheCertificateTable)
                 const uint32_t certificateOffset = certificateSize ? uint32_t(regions.certificate) : 0;
                 EXPECT_EQ(run.log, expectedOpenLog(run, certificateOffset, certificateSize, padding)) << where;
                 EXPECT_EQ(result.location.headerOffset, regions.header) << where;
-                EXPECT_EQ(run.header.oemId, 7) << where;
-                EXPECT_EQ(run.header.sizes, (std::vector<int32_t>{10, 2})) << where;
-                EXPECT_EQ(run.header.name(1), KxString(u"docs\\a.txt")) << where;
+                EXPECT_EQ(run.header().oemId, 7) << where;
+                EXPECT_EQ(run.header().sizes, (std::vector<int32_t>{10, 2})) << where;
+                EXPECT_EQ(run.header().name(1), KxString(u"docs\\a.txt")) << where;
                 char first[5] = {};
-                EXPECT_EQ(run.file.read(first, 5), 5) << where;
+                EXPECT_TRUE(run.package.readAt(run.package.dataOffset(), first, 5)) << where;
                 EXPECT_EQ(std::string(first, 5), "first") << where;
                 EXPECT_EQ(run.platform.debugLines, std::vector<KxString>{kTraceLocatingPackage});
             }
@@ -102,7 +102,7 @@ TEST(PackageLocator, EntriesNamedLikeTheLauncherMayOrMayNotCarryData)
         PackageLayout layout;
         layout.entries = {{u"TESSIT.exe", "launcher bytes", {}, stored}, {u"after.txt", "after", {}, true}};
         ASSERT_EQ(run.open(buildPackage(layout)).outcome, OpenOutcome::Opened) << stored;
-        EXPECT_EQ(run.header.launcherEntriesCarryData, stored);
+        EXPECT_EQ(run.header().launcherEntriesCarryData, stored);
         const ExtractionReport report = run.extract();
         EXPECT_EQ(report.entries, (std::vector<EntryOutcome>{EntryOutcome::SkippedLauncher, EntryOutcome::Written}));
         EXPECT_EQ(run.extracted(u"after.txt"), "after") << stored;
@@ -136,7 +136,7 @@ TEST(PackageLocator, BytesBetweenTheDataAreaAndTheFooterAreLeftUnread)
         const OpenResult result = run.open(buildPackage(layout));
         ASSERT_EQ(result.outcome, OpenOutcome::Opened) << c.label;
         EXPECT_EQ(result.location.slack, c.slack) << c.label;
-        EXPECT_FALSE(run.header.launcherEntriesCarryData) << c.label;
+        EXPECT_FALSE(run.header().launcherEntriesCarryData) << c.label;
         const ExtractionReport report = run.extract();
         EXPECT_FALSE(report.damaged()) << c.label;
         for (size_t index = 0; index < c.entries.size(); ++index) {
@@ -169,7 +169,7 @@ TEST(PackageLocator, OpensALauncherWhoseSignatureWasRemoved)
         EXPECT_GT(bytes.size(), packedLength) << label;
         EXPECT_EQ(uint64_t(result.location.padding), bytes.size() - packedLength) << label;
         EXPECT_EQ(result.location.certificateSize, 0u) << label;
-        EXPECT_EQ(run.header.oemId, 47) << label;
+        EXPECT_EQ(run.header().oemId, 47) << label;
         EXPECT_FALSE(run.extract().damaged()) << label;
         EXPECT_EQ(run.extracted(u"QIRA_t.exe"), "signed main tool\n") << label;
         EXPECT_EQ(run.extracted(u"docs/data.bin").size(), 600000u) << label;
@@ -210,9 +210,9 @@ TEST(PackageLocator, TheLastEntryCannotStandInForTheFooter)
                 EXPECT_EQ(result.location.headerOffset, probeRegions.header) << where;
                 EXPECT_EQ(result.location.padding, int32_t(padding)) << where;
                 EXPECT_EQ(result.location.footerCandidates, 1u) << where;
-                EXPECT_EQ(run.header.oemId, 7) << where;
-                EXPECT_EQ(run.header.name(1), KxString(u"last.bin")) << where;
-                EXPECT_EQ(run.header.sizes[1], int32_t(layout.entries[1].data.size())) << where;
+                EXPECT_EQ(run.header().oemId, 7) << where;
+                EXPECT_EQ(run.header().name(1), KxString(u"last.bin")) << where;
+                EXPECT_EQ(run.header().sizes[1], int32_t(layout.entries[1].data.size())) << where;
             }
         }
     }
@@ -331,7 +331,7 @@ TEST(PackageLocator, ReportsEachFailureWithItsOutcome)
                                             KxString(kTracePackageClosed));
         EXPECT_EQ(closedLines, c.outcome == OpenOutcome::Failed ? 1 : 0) << c.label;
         if (c.outcome == OpenOutcome::Failed) {
-            EXPECT_FALSE(run.file.isOpen()) << c.label;
+            EXPECT_FALSE(run.package.isOpen()) << c.label;
         }
         EXPECT_EQ(run.writtenFiles(), std::vector<std::filesystem::path>{"temp"}) << c.label;
     }
@@ -354,7 +354,7 @@ TEST(PackageLocator, AMissingExecutableIsReportedByItsPath)
 {
     PackageRun run;
     const KxString missing = run.folder.text(u"missing.exe");
-    const OpenResult result = OpenPackage(run.platform, missing, run.log, run.file, run.header);
+    const OpenResult result = OpenPackage(run.package, missing, run.log);
     EXPECT_EQ(result.outcome, OpenOutcome::Failed);
     EXPECT_EQ(result.message, KxString(u"Can not find ") + missing + u" file!!!");
     EXPECT_EQ(run.log, KxString());
@@ -378,7 +378,7 @@ TEST(PackageLocator, RefusesToRunWithoutATemporaryFolder)
     const OpenResult result = run.open(buildPackage(layout));
     EXPECT_EQ(result.outcome, OpenOutcome::Failed);
     EXPECT_EQ(result.message, KxString(kMessageNoTempFolder));
-    EXPECT_FALSE(run.file.isOpen());
+    EXPECT_FALSE(run.package.isOpen());
     EXPECT_EQ(run.platform.debugLines,
               (std::vector<KxString>{kTraceLocatingPackage, kTracePackageClosed}));
 }

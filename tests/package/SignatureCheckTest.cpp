@@ -107,13 +107,11 @@ protected:
         run = std::make_unique<PackageRun>();
         const OpenResult result = run->open(bytes);
         EXPECT_EQ(result.outcome, OpenOutcome::Opened);
-        location = result.location;
-        return CheckSignature(crypto.get(), run->file, location, run->header);
+        return CheckSignature(crypto.get(), run->package);
     }
 
     std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
     std::unique_ptr<PackageRun> run;
-    PackageLocation location;
 };
 
 } // namespace
@@ -238,23 +236,22 @@ TEST_F(SignatureCheckTest, TheCertificateTableHoldsOnlyWholeSignatures)
              putLittleEndian(file, section + 20, getLittleEndian(file, section + 20) + 0x200);
          },
          SignatureProblem::UnsupportedLayout},
+        // The signer left 7 bytes of padding: the footer is still found.
+        {"a table that starts off the 8-byte grid, in the signer's padding",
+         [&](std::string& file) {
+             putLittleEndian(file, securityEntryOffset(file), uint32_t(layout.certificate - 1));
+             putLittleEndian(file, securityEntryOffset(file) + 4, uint32_t(tableSize + 1));
+         },
+         SignatureProblem::MalformedTable},
+        {"a table that the directory places beyond the end of the file",
+         [&](std::string& file) { putLittleEndian(file, securityEntryOffset(file), uint32_t(layout.certificate + 8)); },
+         SignatureProblem::TableNotAtEnd},
     };
     for (const Case& c : cases) {
         std::string file = signedFile;
         c.change(file);
         EXPECT_EQ(check(file).problem, c.problem) << c.label;
     }
-
-    // A table that starts off the 8-byte grid, in the signer's padding.
-    check(signedFile);
-    PackageLocation shifted = location;
-    shifted.certificateOffset -= 1;
-    shifted.certificateSize += 1;
-    EXPECT_EQ(CheckSignature(crypto.get(), run->file, shifted, run->header).problem, SignatureProblem::MalformedTable);
-    // Bytes after the table are covered by nothing.
-    PackageLocation moved = location;
-    moved.fileLength += 8;
-    EXPECT_EQ(CheckSignature(crypto.get(), run->file, moved, run->header).problem, SignatureProblem::TableNotAtEnd);
 }
 
 // What cannot be checked is reported as such, never as a match.
@@ -263,7 +260,7 @@ TEST_F(SignatureCheckTest, ReportsWhatCannotBeChecked)
     const SignatureCheck md5 = check(fileBytes(crossBuiltProgram(u"signed/tiny-pe32plus-md5.exe")));
     EXPECT_EQ(md5.problem, SignatureProblem::UnknownAlgorithm);
     EXPECT_EQ(md5.algorithm, "1.2.840.113549.2.5");
-    EXPECT_EQ(CheckSignature(nullptr, run->file, location, run->header).problem, SignatureProblem::NoCryptography);
+    EXPECT_EQ(CheckSignature(nullptr, run->package).problem, SignatureProblem::NoCryptography);
 }
 
 // The parts Authenticode hashes: headers without the checksum and the

@@ -5,7 +5,6 @@
 #include "PackageFixture.h"
 #include "RecordingPlatform.h"
 
-#include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxPath.h"
 #include "package/LauncherTexts.h"
 #include "package/Package.h"
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace Tessit {
@@ -40,21 +38,25 @@ public:
     OpenResult open(const std::string& bytes)
     {
         executable = write(bytes);
-        return OpenPackage(platform, executable, log, file, header, [this] { return settleTempFolder(); });
-    }
-
-    std::optional<Kavo::KxString> settleTempFolder()
-    {
+        if (package.openFooter(executable, log).outcome != OpenOutcome::Opened)
+            return package.result();
         log.appendFormat(kLogTempFolder, &platform.temporaryFolder);
-        if (platform.temporaryFolder.length() == 0)
-            return Kavo::KxString(kMessageNoTempFolder);
-        return std::nullopt;
+        if (platform.temporaryFolder.length() == 0) {
+            package.close();
+            OpenResult refused = package.result();
+            refused.outcome = OpenOutcome::Failed;
+            refused.message = Kavo::KxString(kMessageNoTempFolder);
+            return refused;
+        }
+        return package.readHeader(log);
     }
 
     ExtractionReport extract(const HeldEntryTest& isHeld = HeldEntryTest())
     {
-        return ExtractEntries(platform, file, header, platform.temporaryFolder, log, isHeld);
+        return ExtractEntries(package, platform.temporaryFolder, log, isHeld);
     }
+
+    const PackageHeader& header() const { return package.header(); }
 
     std::string extracted(const std::u16string& relative) const { return folder.readFile(u"temp/" + relative); }
 
@@ -78,8 +80,7 @@ public:
     RecordingPlatform platform;
     Kavo::KxString executable;
     Kavo::KxString log;
-    Kavo::KxFile file;
-    PackageHeader header;
+    Package package{platform};
 };
 
 // The cross-built stand-ins for the launcher, beside the test program.

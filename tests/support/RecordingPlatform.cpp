@@ -138,7 +138,6 @@ void RecordingPlatform::record(const KxString& event) { events.push_back(event);
 
 std::optional<FoundFile> RecordingPlatform::findFile(const KxString& path) { return m_host.findFile(path); }
 
-std::unique_ptr<FileView> RecordingPlatform::viewFile(const KxString& path) { return m_host.viewFile(path); }
 
 void RecordingPlatform::debugOutput(const KxString& text)
 {

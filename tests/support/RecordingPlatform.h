@@ -39,7 +39,6 @@ public:
     bool mutexHeld = false;
 
     std::optional<FoundFile> findFile(const KxString& path) override;
-    std::unique_ptr<FileView> viewFile(const KxString& path) override;
     void debugOutput(const KxString& text) override;
 
     PackagePlatform& package() override { return *this; }

@@ -74,9 +74,9 @@ TEST_F(PackageWriterTest, TheLauncherFindsExactlyWhatWasPacked)
 
             PackageRun run;
             ASSERT_EQ(run.open(fileBytes(output)).outcome, OpenOutcome::Opened) << where;
-            ASSERT_EQ(run.header.count, 2) << where;
-            EXPECT_EQ(run.header.oemId, 42) << where;
-            EXPECT_EQ(run.header.name(1), KxString(u"last.bin")) << where;
+            ASSERT_EQ(run.header().count, 2) << where;
+            EXPECT_EQ(run.header().oemId, 42) << where;
+            EXPECT_EQ(run.header().name(1), KxString(u"last.bin")) << where;
             run.extract();
             EXPECT_EQ(run.extracted(u"QIRA_t.exe"), mainTool) << where;
             EXPECT_EQ(run.extracted(u"last.bin"), bytes) << where;

@@ -3,7 +3,6 @@
 #include "PackError.h"
 #include "PathText.h"
 #include "TerminalText.h"
-#include "KxFoundation/KxFile.h"
 #include "package/PackageFormat.h"
 #include "package/SignatureCheck.h"
 #include "platform/NativePackagePlatform.h"
@@ -14,7 +13,6 @@
 namespace Tessit {
 
 namespace fs = std::filesystem;
-using Kavo::KxFile;
 
 namespace {
 
@@ -26,7 +24,6 @@ std::string explanation(const OpenResult& result, const PackageHeader& header)
     case OpenProblem::TooShort: return "too short to hold a package";
     case OpenProblem::CannotOpen: return "cannot be opened for reading";
     case OpenProblem::NoFooter: return "holds no package (no footer before its certificate table)";
-    case OpenProblem::Refused: return utf8Of(result.message);
     case OpenProblem::CountOutOfRange:
         return "damaged package: " + std::to_string(header.count) + " entries, not 1 to " +
                std::to_string(kMaxEntries);
@@ -67,38 +64,33 @@ std::string joined(const std::vector<std::string>& texts)
     return result;
 }
 
-// The package, opened as the launcher opens it, or a PackError.
-class OpenedPackage {
+// The package, opened as the launcher opens it and, when signed, its
+// signature checked as the launcher checks it; or a PackError.
+class InspectedPackage {
 public:
-    explicit OpenedPackage(const fs::path& file) : m_platform(createNativePackagePlatform(TraceLines::Dropped))
+    explicit InspectedPackage(const fs::path& file)
+        : m_platform(createNativePackagePlatform(TraceLines::Dropped)), m_package(*m_platform)
     {
-        const KxString path = fileText(file);
-        m_result = OpenPackage(*m_platform, path, m_log, m_file, m_header);
-        if (m_result.outcome != OpenOutcome::Opened)
-            throw PackError(file, explanation(m_result, m_header) +
-                            joined(layoutProblems(m_result.location)));
-        if (isSigned())
-            m_signature = CheckSignature(createNativeSignatureCrypto().get(), m_file, location(), m_header);
+        const OpenResult& result = OpenPackage(m_package, fileText(file), m_log);
+        if (result.outcome != OpenOutcome::Opened)
+            throw PackError(file, explanation(result, m_package.header()) + joined(layoutProblems(result.location)));
+        if (m_package.isSigned())
+            m_signature = CheckSignature(createNativeSignatureCrypto().get(), m_package);
     }
 
-    const PackageHeader& header() const { return m_header; }
-    const PackageLocation& location() const { return m_result.location; }
-    bool isSigned() const { return location().certificateSize != 0; }
+    const PackageHeader& header() const { return m_package.header(); }
+    const PackageLocation& location() const { return m_package.location(); }
+    bool isSigned() const { return m_package.isSigned(); }
     // The launcher's check of a signed file's signature.
     const SignatureCheck& signature() const { return m_signature; }
 
-    ExtractionReport extract(const KxString& targetFolder)
-    {
-        return ExtractEntries(*m_platform, m_file, m_header, targetFolder, m_log);
-    }
+    ExtractionReport extract(const KxString& targetFolder) { return ExtractEntries(m_package, targetFolder, m_log); }
     const KxString& log() const { return m_log; }
 
 private:
     std::unique_ptr<PackagePlatform> m_platform;
+    Package m_package;
     KxString m_log;
-    KxFile m_file;
-    PackageHeader m_header;
-    OpenResult m_result;
     SignatureCheck m_signature;
 };
 
@@ -125,7 +117,7 @@ const char* noteFor(const KxString& name)
 
 int listPackage(const fs::path& file)
 {
-    OpenedPackage package(file);
+    InspectedPackage package(file);
     const PackageLocation& location = package.location();
     const PackageHeader& header = package.header();
     std::printf("OEM: %d\n", header.oemId);
@@ -163,7 +155,7 @@ std::vector<std::string> layoutProblems(const PackageLocation& location)
 
 int verifyPackage(const fs::path& file)
 {
-    OpenedPackage package(file);
+    InspectedPackage package(file);
     const PackageHeader& header = package.header();
     int faults = 0;
     const auto report = [&](const std::string& problem) {
@@ -199,7 +191,7 @@ int extractPackage(const fs::path& file, const fs::path& folder)
 {
     fs::create_directories(folder);
     const KxString target = fileText(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
-    OpenedPackage package(file);
+    InspectedPackage package(file);
     if (!package.signature().holds())
         throw PackError(file, explanation(package.signature()));
     const ExtractionReport report = package.extract(target);

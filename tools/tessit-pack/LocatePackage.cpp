@@ -1,16 +1,18 @@
 #include "LocatePackage.h"
 
 #include "PathText.h"
-#include "KxFoundation/KxFile.h"
 #include "platform/NativePackagePlatform.h"
 
 namespace Tessit {
 
 OpenResult locatePackage(const std::filesystem::path& file, PackageHeader& header)
 {
+    const std::unique_ptr<PackagePlatform> platform = createNativePackagePlatform(TraceLines::Dropped);
+    Package package(*platform);
     KxString log;
-    Kavo::KxFile package;
-    return OpenPackage(*createNativePackagePlatform(TraceLines::Dropped), fileText(file), log, package, header);
+    const OpenResult result = OpenPackage(package, fileText(file), log);
+    header = package.header();
+    return result;
 }
 
 } // namespace Tessit

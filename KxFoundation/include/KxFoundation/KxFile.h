@@ -33,9 +33,16 @@ public:
     // holds it: while it is open others may only read it (on Windows it can
     // then be neither written, renamed nor deleted).
     bool openHeld(const KxString& path);
+    // Opens the running program's own file for reading: the very file its
+    // image was loaded from, whatever its path names by now.
+    bool openRunningImage();
 
     // Bytes transferred (fewer at the end of the file), or -1.
     int32_t read(void* buffer, uint32_t count);
+    // All `count` bytes from `offset` on, or false (the end of the file came
+    // first, or a read failed). It does not use the file's position, nor
+    // promise to keep it.
+    bool readExactlyAt(uint64_t offset, void* buffer, uint32_t count);
     int32_t write(const void* data, uint32_t count);
     // A failed seek leaves the position where it was.
     bool seek(int64_t offset, KxSeekOrigin origin);
@@ -46,6 +53,8 @@ public:
     // later flush() has little left to wait for: 0, or -1.
     int32_t startWriteback();
     void close();
+    // The open file's length in bytes, or -1.
+    int64_t length() const;
 
     bool isOpen() const { return descriptor != -1; }
 

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace Tessit {
@@ -61,13 +60,11 @@ enum class OpenProblem {
     TooShort,          // 4 bytes or less
     CannotOpen,
     NoFooter,          // no magic before the padding and certificate table
-    Refused,           // the caller's step between footer and header refused it
     CountOutOfRange,
     Inconsistent,      // parts that do not add up to the file
 };
 
-// What finding the package gave: on Opened the package file stands at the
-// first byte of the data area; on Failed `message` is the text to show.
+// How far opening the package got: on Failed `message` is the text to show.
 struct OpenResult {
     OpenOutcome outcome = OpenOutcome::Stopped;
     OpenProblem problem = OpenProblem::None;
@@ -75,19 +72,58 @@ struct OpenResult {
     PackageLocation location; // filled as far as the locator got
 };
 
-// A step of the caller's, taken once the footer is found and before the
-// header is read (the launcher settles its temporary folder there, so its
-// log line falls between theirs): a message refuses the package, which is
-// then closed, and OpenPackage fails with that message.
-using FooterFoundStep = std::function<std::optional<KxString>()>;
+// The package inside one executable, read through the one file it holds
+// (for the running launcher, its running image) at explicit offsets, so no
+// reader depends on where another left off. It opens in two steps, the
+// footer and then the header, and the caller may take a step of its own
+// between them (the launcher settles its temporary folder there, so its
+// log line falls between theirs). Both steps append their lines to `log`.
+class Package {
+public:
+    explicit Package(PackagePlatform& platform) : m_platform(platform) {}
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
 
-// Finds the package inside the executable at `executablePath`, reads its
-// header into `header` and leaves `packageFile` open at the data area.
-// Appends its log lines to `log`. A package whose parts do not add up to
-// the file is refused before anything is written.
-OpenResult OpenPackage(PackagePlatform& platform, const KxString& executablePath, KxString& log,
-                       Kavo::KxFile& packageFile, PackageHeader& header,
-                       const FooterFoundStep& footerFound = FooterFoundStep());
+    // Finds the executable at `executablePath`, opens it and finds the footer
+    // in front of the padding and the certificate table. Opened means the
+    // header is to be read next.
+    const OpenResult& openFooter(const KxString& executablePath, KxString& log);
+    // Reads the header the footer points at. Opened means its parts add up
+    // to the file, so its entries can be read; a package whose parts do not
+    // is refused before anything is written.
+    const OpenResult& readHeader(KxString& log);
+
+    const OpenResult& result() const { return m_result; }
+    const PackageLocation& location() const { return m_result.location; }
+    const PackageHeader& header() const { return m_header; }
+    bool isSigned() const { return location().certificateSize != 0; }
+    // Where the first entry's bytes start.
+    uint64_t dataOffset() const;
+    PackagePlatform& platform() { return m_platform; }
+
+    // All `count` bytes at `offset` in the executable, or false.
+    bool readAt(uint64_t offset, void* buffer, uint32_t count) { return m_file.readExactlyAt(offset, buffer, count); }
+    bool isOpen() const { return m_file.isOpen(); }
+    // Every close the launcher makes leaves the same trace line.
+    void close();
+
+private:
+    const OpenResult& fail(OpenProblem problem, const char16_t* format);
+    const OpenResult& stop(OpenProblem problem);
+    const OpenResult& refuse();
+    void readCertificateTableAndPadding(KxString& log);
+    void findFooterBeforeTable(KxString& log);
+    bool readHeaderTable();
+
+    PackagePlatform& m_platform;
+    KxString m_executablePath;
+    Kavo::KxFile m_file;
+    PackageHeader m_header;
+    OpenResult m_result;
+};
+
+// Opens `package` in both steps, with nothing between them.
+const OpenResult& OpenPackage(Package& package, const KxString& executablePath, KxString& log);
 
 enum class EntryOutcome {
     Written,          // the whole entry is on disk, forced to the device
@@ -110,12 +146,12 @@ struct ExtractionReport {
 // Tells the entries to hold: at least the programs run after the extraction.
 using HeldEntryTest = std::function<bool(const KxString& name)>;
 
-// Writes every entry below `targetFolder` (which ends in a separator), then
-// closes `packageFile`. Each entry `isHeld` chooses is held from the end of
-// its copy and read back against the package, so that what is started or
-// loaded later is the entry and nothing put in its place meanwhile.
-ExtractionReport ExtractEntries(PackagePlatform& platform, Kavo::KxFile& packageFile, const PackageHeader& header,
-                                const KxString& targetFolder, KxString& log,
+// Writes every entry of the opened `package` below `targetFolder` (which
+// ends in a separator), then closes the package. Each entry `isHeld` chooses
+// is held from the end of its copy and read back against the package, so
+// that what is started or loaded later is the entry and nothing put in its
+// place meanwhile.
+ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, KxString& log,
                                 const HeldEntryTest& isHeld = HeldEntryTest());
 
 // True for a name that must not be written: it holds a drive or stream

@@ -31,18 +31,16 @@ struct SignatureCheck {
     bool holds() const { return problem == SignatureProblem::None; }
 };
 
-// Checks the Authenticode signature of the signed file behind `packageFile`:
-// its certificate table must be whole WIN_CERTIFICATE entries, each a
-// readable signature, up to the end of the file; the first entry's signer
-// must have signed it, with the certificate it carries; and the file digest
-// it signed must be the file's (headers, sections and package, leaving out
-// the checksum, the security directory entry and the certificate table).
-// No chain of trust is asked for. Reads the table, then the file once from
-// its start in blocks of the copy buffer's size; leaves `packageFile` at the
-// data area, where OpenPackage left it. `crypto` may be null: nothing can
-// then be checked.
-SignatureCheck CheckSignature(SignatureCrypto* crypto, Kavo::KxFile& packageFile, const PackageLocation& location,
-                              const PackageHeader& header);
+// Checks the Authenticode signature of the signed file `package` was
+// opened from: its certificate table must be whole WIN_CERTIFICATE entries,
+// each a readable signature, up to the end of the file; the first entry's
+// signer must have signed it, with the certificate it carries; and the file
+// digest it signed must be the file's (headers, sections and package,
+// leaving out the checksum, the security directory entry and the
+// certificate table). No chain of trust is asked for. Reads the table, then
+// the file once from its start in blocks of the copy buffer's size.
+// `crypto` may be null: nothing can then be checked.
+SignatureCheck CheckSignature(SignatureCrypto* crypto, Package& package);
 
 } // namespace Tessit
 

@@ -4,7 +4,6 @@
 #include "KxFoundation/KxString.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 
 namespace Tessit {
@@ -14,14 +13,9 @@ using Kavo::KxString;
 struct FoundFile {
     KxString fullPath;
     uint64_t length;
-};
-
-// A read-only look at the first bytes of a file (at least its headers).
-class FileView {
-public:
-    virtual ~FileView() = default;
-    virtual const uint8_t* data() const = 0;
-    virtual uint64_t size() const = 0;
+    // The running program's own file: it is read as the image that runs
+    // (KxFile::openRunningImage), never again by its path.
+    bool runningImage = false;
 };
 
 // What locating and extracting a package needs of the operating system;
@@ -32,8 +26,6 @@ public:
 
     // The file at `path` as file-find sees it; nothing when it is not found.
     virtual std::optional<FoundFile> findFile(const KxString& path) = 0;
-    // A read-only view of the file's headers; null when it cannot be opened.
-    virtual std::unique_ptr<FileView> viewFile(const KxString& path) = 0;
     // One trace line for the debugger, exactly as given.
     virtual void debugOutput(const KxString& text) = 0;
 };

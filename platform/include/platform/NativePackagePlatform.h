@@ -15,10 +15,8 @@ enum class TraceLines { Sent, Dropped };
 std::unique_ptr<PackagePlatform> createNativePackagePlatform(TraceLines traceLines = TraceLines::Sent);
 
 // The running launcher's own, trace lines sent: `executable`, the path it
-// was started from, is read as the running file itself. On Linux that takes
-// /proc/self/exe, as the path may name another file by now (and so may
-// "<path> (deleted)" once the running file lost its name); Windows keeps a
-// running program's file from being replaced.
+// was started from, is read as the running file itself, as the path may
+// name another file by now.
 std::unique_ptr<PackagePlatform> createLauncherPackagePlatform(const KxString& executable);
 
 } // namespace Tessit
