@@ -17,14 +17,6 @@ namespace fs = std::filesystem;
 
 const KxString kKind(u".kind-");
 
-std::set<std::u16string> namesIn(const fs::path& folder)
-{
-    std::set<std::u16string> names;
-    for (const fs::directory_entry& item : fs::directory_iterator(folder))
-        names.insert(item.path().filename().u16string());
-    return names;
-}
-
 bool writeText(KxReplacement& replacement, const std::string& text)
 {
     return replacement.file().write(text.data(), uint32_t(text.size())) == int32_t(text.size());

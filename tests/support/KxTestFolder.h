@@ -8,11 +8,21 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
 
 namespace Kavo {
 
 inline KxString toKxString(const std::filesystem::path& path) { return KxString(path.u16string().c_str()); }
+
+// The names of what `folder` holds, not below it.
+inline std::set<std::u16string> namesIn(const std::filesystem::path& folder)
+{
+    std::set<std::u16string> names;
+    for (const std::filesystem::directory_entry& item : std::filesystem::directory_iterator(folder))
+        names.insert(item.path().filename().u16string());
+    return names;
+}
 
 // A fresh folder of its own for one test, removed with its contents after.
 class KxTestFolder {

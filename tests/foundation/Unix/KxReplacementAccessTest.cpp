@@ -24,14 +24,6 @@ namespace fs = std::filesystem;
 
 const KxString kKind(u".kind-");
 
-std::set<std::string> namesIn(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const fs::directory_entry& item : fs::directory_iterator(folder))
-        names.insert(item.path().filename().string());
-    return names;
-}
-
 mode_t modeOf(const fs::path& path)
 {
     struct stat status {};
@@ -127,7 +119,7 @@ TEST(KxReplacementAccess, OnlyTheUsersOwnRegularFilesAreLeftovers)
 
     removeReplacementLeftovers(folder.text(), kKind);
     removeReplacementLeftovers(folder.text(u"linked"), kKind);
-    EXPECT_EQ(namesIn(folder.path()), (std::set<std::string>{"theirs.kind-00000002", "link.kind-00000004",
-                                                            "folder.kind-00000005", "linked"}));
-    EXPECT_EQ(namesIn(elsewhere.path()), (std::set<std::string>{"far.kind-00000003"}));
+    EXPECT_EQ(namesIn(folder.path()), (std::set<std::u16string>{u"theirs.kind-00000002", u"link.kind-00000004",
+                                                                u"folder.kind-00000005", u"linked"}));
+    EXPECT_EQ(namesIn(elsewhere.path()), (std::set<std::u16string>{u"far.kind-00000003"}));
 }
