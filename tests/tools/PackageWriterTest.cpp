@@ -3,7 +3,7 @@
 #include "PackageTestSupport.h"
 
 #include "EntrySources.h"
-#include "Inspection.h"
+#include "PackageCommands.h"
 #include "PackageWriter.h"
 #include "PackError.h"
 
@@ -150,7 +150,7 @@ TEST_F(PackageWriterTest, RefusesAFileThatDoesNotReadBackAsWritten)
     EXPECT_THROW(confirmReadsBack(file("bare.exe", layout.image), uint32_t(regions.header), written), PackError);
 }
 
-TEST(PackageInspection, ReportsWhatTheLauncherDoesNotLookFor)
+TEST(PackageCommands, ReportsWhatTheLauncherDoesNotLookFor)
 {
     PackageLocation location;
     location.fileLength = 5000;
@@ -171,7 +171,7 @@ TEST(PackageInspection, ReportsWhatTheLauncherDoesNotLookFor)
 // Names that carry control characters or lone surrogates are shown escaped
 // by `list`, so that they neither forge an output line nor reach the
 // terminal raw, and `verify` reports them.
-TEST(PackageInspection, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem)
+TEST(PackageCommands, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem)
 {
     Kavo::KxTestFolder folder;
     PackageLayout layout;
@@ -203,7 +203,7 @@ TEST(PackageInspection, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem
 
 // Bytes no entry reads are worth a warning, not a failure: the launcher
 // opens such a package and never reads them.
-TEST(PackageInspection, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
+TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
 {
     struct Case {
         const char* label;

@@ -1,7 +1,7 @@
 #include "KxTestFolder.h"
 #include "PackageTestSupport.h"
 
-#include "Inspection.h"
+#include "PackageCommands.h"
 #include "TerminalText.h"
 
 #include <gtest/gtest.h>

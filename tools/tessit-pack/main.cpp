@@ -1,6 +1,6 @@
 #include "Console.h"
 #include "EntrySources.h"
-#include "Inspection.h"
+#include "PackageCommands.h"
 #include "PackageWriter.h"
 #include "PackError.h"
 #include "PathText.h"

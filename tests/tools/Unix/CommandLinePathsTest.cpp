@@ -2,7 +2,7 @@
 #include "PackageFixture.h"
 
 #include "EntrySources.h"
-#include "Inspection.h"
+#include "PackageCommands.h"
 #include "PackageWriter.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Inspection.h"
+#include "PackageCommands.h"
 
 #include "PackError.h"
 #include "PathText.h"
@@ -66,9 +66,9 @@ std::string joined(const std::vector<std::string>& texts)
 
 // The package, opened as the launcher opens it and, when signed, its
 // signature checked as the launcher checks it; or a PackError.
-class InspectedPackage {
+class CheckedPackage {
 public:
-    explicit InspectedPackage(const fs::path& file)
+    explicit CheckedPackage(const fs::path& file)
         : m_platform(createNativePackagePlatform(TraceLines::Dropped)), m_package(*m_platform)
     {
         const OpenResult& result = OpenPackage(m_package, fileText(file), m_log);
@@ -117,7 +117,7 @@ const char* noteFor(const KxString& name)
 
 int listPackage(const fs::path& file)
 {
-    InspectedPackage package(file);
+    CheckedPackage package(file);
     const PackageLocation& location = package.location();
     const PackageHeader& header = package.header();
     std::printf("OEM: %d\n", header.oemId);
@@ -155,7 +155,7 @@ std::vector<std::string> layoutProblems(const PackageLocation& location)
 
 int verifyPackage(const fs::path& file)
 {
-    InspectedPackage package(file);
+    CheckedPackage package(file);
     const PackageHeader& header = package.header();
     int faults = 0;
     const auto report = [&](const std::string& problem) {
@@ -191,7 +191,7 @@ int extractPackage(const fs::path& file, const fs::path& folder)
 {
     fs::create_directories(folder);
     const KxString target = fileText(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
-    InspectedPackage package(file);
+    CheckedPackage package(file);
     if (!package.signature().holds())
         throw PackError(file, explanation(package.signature()));
     const ExtractionReport report = package.extract(target);
