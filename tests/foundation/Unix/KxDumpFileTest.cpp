@@ -26,7 +26,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Each test dumps under a name of its own: CTest runs them side by side, and
+// one test's clean-up would remove what the other planted.
 const char16_t kName[] = u"KxDumpFileTest";
+const char16_t kModeTestName[] = u"KxDumpFileModeTest";
 
 std::string readAll(const fs::path& path)
 {
@@ -76,16 +79,16 @@ bool writeDumpInChild()
 // A dump holds the process's memory: it is readable by its owner alone.
 TEST(KxDumpFile, IsTheOwnersAlone)
 {
-    removeDumpFilesNamed(kName);
+    removeDumpFilesNamed(kModeTestName);
     const mode_t previousMask = umask(0);
-    _kx_write_dump(nullptr, kName);
+    _kx_write_dump(nullptr, kModeTestName);
     umask(previousMask);
-    const auto files = dumpFilesNamed(kName);
+    const auto files = dumpFilesNamed(kModeTestName);
     ASSERT_EQ(files.size(), 1u);
     struct stat status {};
     ASSERT_EQ(lstat(files[0].c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, mode_t(0600));
-    removeDumpFilesNamed(kName);
+    removeDumpFilesNamed(kModeTestName);
 }
 
 // The next dump's name can be foreseen; whatever someone put there is never
