@@ -1,6 +1,7 @@
 #include "KxFoundation/KxFile.h"
 
 #include "KxFileDescriptor.h"
+#include "KxFoundation/KxFolder.h"
 
 #include <cstdio>
 #include <limits>
@@ -46,17 +47,11 @@ bool KxFile::create(const KxString& path)
     return isOpen();
 }
 
-bool KxFile::createNew(const KxString& path)
+bool KxFile::openHeldIn(const KxFolder& folder, const KxString& name)
 {
     close();
-    descriptor = _kx_descriptor_open(path, KxOpenMode::CreateNew);
-    return isOpen();
-}
-
-bool KxFile::openHeld(const KxString& path)
-{
-    close();
-    descriptor = _kx_descriptor_open(path, KxOpenMode::ReadHeld);
+    if (folder.isOpen())
+        descriptor = _kx_descriptor_open_held_in(folder.handle(), name);
     return isOpen();
 }
 
@@ -99,6 +94,19 @@ int32_t KxFile::write(const void* data, uint32_t count)
     return _kx_descriptor_write(descriptor, data, clampedCount(count));
 }
 
+bool KxFile::writeAll(const void* data, uint32_t count)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        const int32_t written = write(bytes, count);
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= uint32_t(written);
+    }
+    return true;
+}
+
 bool KxFile::seek(int64_t offset, KxSeekOrigin origin)
 {
     return isOpen() && _kx_descriptor_seek(descriptor, offset, runtimeOrigin(origin)) != -1;
@@ -117,8 +125,6 @@ int32_t KxFile::startWriteback()
         return -1;
     return _kx_descriptor_start_writeback(descriptor);
 }
-
-bool KxFile::holdKeepsWritersOut() { return _kx_descriptor_hold_keeps_writers_out(); }
 
 int64_t KxFile::length() const { return isOpen() ? _kx_descriptor_length(descriptor) : -1; }
 

@@ -13,16 +13,13 @@ enum class KxOpenMode {
     ReadOnly,
     ReadWrite,
     CreateOrTruncate,
-    // A file that did not exist, made for reading and writing; a link at the
-    // path makes it fail.
-    CreateNew,
-    // An existing file for reading, never through a link; while it is open
-    // others may only read it (on Windows it can then be neither written,
-    // renamed nor deleted).
-    ReadHeld,
 };
 
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode);
+// The regular file `name` in the open folder `folder` (a KxFolder handle),
+// for reading, never through a link; while it is open others may only read
+// it (on Windows it can then be neither written, renamed nor deleted).
+int32_t _kx_descriptor_open_held_in(intptr_t folder, const KxString& name);
 // The running program's own file, for reading.
 int32_t _kx_descriptor_open_running_image();
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count);
@@ -34,9 +31,6 @@ int32_t _kx_descriptor_commit(int32_t descriptor);
 int32_t _kx_descriptor_start_writeback(int32_t descriptor);
 int64_t _kx_descriptor_length(int32_t descriptor);
 void _kx_descriptor_close(int32_t descriptor);
-// Whether a ReadHeld descriptor keeps others from writing, renaming and
-// deleting the file.
-bool _kx_descriptor_hold_keeps_writers_out();
 
 } // namespace Kavo
 

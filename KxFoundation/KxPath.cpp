@@ -7,7 +7,10 @@ namespace Kavo {
 namespace {
 
 const char16_t* const kSeparators = u"/\\";
+
 constexpr uint32_t kAllUnits = 0xFFFFFFFFu;
+
+bool isSeparator(char16_t unit) { return unit == u'/' || unit == u'\\'; }
 
 } // namespace
 
@@ -38,9 +41,15 @@ void removeTrailingSeparator(KxString& path)
         path.resize(path.length() - 1);
 }
 
+// A path that ends in a separator names a folder, which is its own folder
+// part: taking the level above would reach outside it.
 void removeLastPathComponent(KxString& path)
 {
-    removeTrailingSeparator(path);
+    if (path.length() > 1 && isSeparator(path.c_str()[path.length() - 1])) {
+        while (path.length() > 1 && isSeparator(path.c_str()[path.length() - 1]))
+            path.resize(path.length() - 1);
+        return;
+    }
     const KxString component = lastPathComponent(path);
     if (component.length() == 0 || component.length() == path.length())
         return;

@@ -30,10 +30,25 @@ bool isPartName(const KxString& name, const KxString& kind, const KxString* pref
     return !prefix || name.substring(0, prefixLength) == *prefix;
 }
 
+// The folder part of `target`, its final separator kept, so that a root
+// ('/', 'C:\') stays one; the current folder for a bare name.
+KxString folderOf(const KxString& target)
+{
+    const KxString folder = target.substring(0, target.length() - lastPathComponent(target).length());
+    return folder.length() != 0 ? folder : KxString(u".");
+}
+
 } // namespace
 
+KxReplacement::KxReplacement(const KxFolder& folder, const KxString& name, const KxString& kind,
+                             KxReplacementAccess access)
+    : m_folder(&folder), m_name(name), m_kind(kind), m_access(access)
+{
+}
+
 KxReplacement::KxReplacement(const KxString& target, const KxString& kind, KxReplacementAccess access)
-    : m_target(target), m_kind(kind), m_access(access)
+    : m_folderPath(folderOf(target)), m_folder(&m_ownFolder), m_name(lastPathComponent(target)), m_kind(kind),
+      m_access(access)
 {
 }
 
@@ -42,15 +57,24 @@ KxReplacement::~KxReplacement() { discard(); }
 bool KxReplacement::create()
 {
     discard();
+    if (m_folderPath.length() != 0 && !m_ownFolder.isOpen() && !m_ownFolder.open(m_folderPath))
+        return false;
+    if (!m_folder->isOpen())
+        return false;
     std::random_device random;
     for (int attempt = 0; attempt < kPartNameAttempts; ++attempt) {
-        m_partPath.format(u"%@%@%08x", &m_target, &m_kind, uint32_t(random()));
-        m_file.descriptor = _kx_replacement_create(m_partPath, m_target, m_access);
+        m_partName.format(u"%@%@%08x", &m_name, &m_kind, uint32_t(random()));
+        m_file.descriptor = _kx_replacement_create(m_folder->handle(), m_partName, m_name, m_access);
         if (m_file.isOpen())
             return true;
     }
-    m_partPath = KxString();
+    m_partName = KxString();
     return false;
+}
+
+KxString KxReplacement::partPath() const
+{
+    return m_partName.length() != 0 ? m_folder->path() + m_partName : KxString();
 }
 
 bool KxReplacement::finish()
@@ -63,31 +87,33 @@ bool KxReplacement::finish()
 bool KxReplacement::commit()
 {
     m_file.close();
-    if (m_partPath.length() == 0 || !replaceFile(m_partPath, m_target))
+    if (m_partName.length() == 0 || !_kx_replacement_rename(m_folder->handle(), m_partName, m_name))
         return false;
-    m_partPath = KxString();
+    m_partName = KxString();
     return true;
 }
 
 void KxReplacement::discard()
 {
     m_file.close();
-    if (m_partPath.length() != 0)
-        removeFile(m_partPath);
-    m_partPath = KxString();
+    if (m_partName.length() != 0)
+        _kx_replacement_remove(m_folder->handle(), m_partName);
+    m_partName = KxString();
 }
 
-void removeReplacementLeftovers(const KxString& folder, const KxString& kind)
+void removeReplacementLeftovers(const KxFolder& folder, const KxString& kind)
 {
-    _kx_replacement_sweep(folder, [&kind](const KxString& name) { return isPartName(name, kind, nullptr); });
+    if (folder.isOpen())
+        _kx_replacement_sweep(folder.handle(), [&kind](const KxString& name) { return isPartName(name, kind, nullptr); });
 }
 
 void removeReplacementLeftoversOf(const KxString& target, const KxString& kind)
 {
-    KxString folder(target);
-    removeLastPathComponent(folder);
+    KxFolder folder;
+    if (!folder.open(folderOf(target)))
+        return;
     const KxString name = lastPathComponent(target);
-    _kx_replacement_sweep(folder, [&](const KxString& candidate) { return isPartName(candidate, kind, &name); });
+    _kx_replacement_sweep(folder.handle(), [&](const KxString& candidate) { return isPartName(candidate, kind, &name); });
 }
 
 } // namespace Kavo

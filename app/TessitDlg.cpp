@@ -4,7 +4,6 @@
 #include "package/LauncherTexts.h"
 #include "package/SignatureCheck.h"
 
-#include <algorithm>
 
 namespace Tessit {
 
@@ -25,22 +24,14 @@ const char16_t kControlExtension[] = u"ocx";
 const char16_t kRegistrationTool[] = u"regsvr32";
 const char16_t kSilentRegistration[] = u"/s";
 
-// The entries the run starts: the installer, the main tool and the controls.
-bool IsProgramEntry(const KxString& name)
+// The entries the run starts, by where they were written: the installer,
+// the main tool and the controls. They are held from their read-back until
+// the run ends, so that what starts is what the package holds; every other
+// entry is the installer's to manage, as it was shipped to.
+bool IsProgramEntry(const KxString& path)
 {
-    return name.equalsIgnoreCase(kInstallerFileName) || name.equalsIgnoreCase(kMainToolFileName) ||
-           fileExtension(name).equalsIgnoreCase(kControlExtension);
-}
-
-// Where a hold keeps writers out (Windows), every entry is held until the
-// main tool has started, so that none, a library the main tool loads
-// included, is changed before it is used; elsewhere a hold only reads the
-// programs back.
-HeldEntryTest EntriesToHold()
-{
-    if (KxFile::holdKeepsWritersOut())
-        return [](const KxString&) { return true; };
-    return IsProgramEntry;
+    return sameEntryPath(path, kInstallerFileName) || sameEntryPath(path, kMainToolFileName) ||
+           fileExtension(path).equalsIgnoreCase(kControlExtension);
 }
 
 } // namespace
@@ -102,7 +93,7 @@ void CTessitDlg::RunSequence()
         return;
 
     // What is held stays held until the sequence ends, after the last start.
-    const ExtractionReport extraction = ExtractEntries(package, tempFolder, m_log, EntriesToHold());
+    const ExtractionReport extraction = ExtractEntries(package, tempFolder, m_log, IsProgramEntry);
     if (extraction.damaged()) {
         KxString message;
         const KxString shownTarget = printableEntryName(extraction.firstDamagedTarget);
@@ -111,15 +102,11 @@ void CTessitDlg::RunSequence()
         return;
     }
     const PackageHeader& header = package.header();
-    for (int32_t index = 0; index < header.count; ++index)
-        if (extraction.entries[size_t(index)] == EntryOutcome::Written)
-            m_written.push_back(header.name(index));
-
-    RunServiceInstaller(tempFolder);
+    RunServiceInstaller(tempFolder, extraction);
     RecordPackageOemId(header.oemId);
     RemoveMuiCacheEntry(tempFolder);
-    RegisterControls(tempFolder, header);
-    LaunchMainTool(tempFolder + kMainToolFileName, tempFolder);
+    RegisterControls(tempFolder, header, extraction);
+    LaunchMainTool(tempFolder + kMainToolFileName, tempFolder, extraction);
 }
 
 // The temporary folder is asked for once the footer is found, before the
@@ -161,10 +148,10 @@ bool CTessitDlg::SignatureHolds(Package& package)
     return false;
 }
 
-int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder)
+int32_t CTessitDlg::RunServiceInstaller(const KxString& tempFolder, const ExtractionReport& extraction)
 {
     m_platform.debugOutput(kTraceInstallerRule);
-    if (!Wrote(kInstallerFileName))
+    if (!extraction.wrote(kInstallerFileName))
         return -1;
     const std::optional<uint32_t> exitCode =
         m_platform.runHiddenAndWait(tempFolder + kInstallerFileName, {kInstallerArgument});
@@ -192,12 +179,13 @@ void CTessitDlg::RemoveMuiCacheEntry(const KxString& tempFolder)
 }
 
 // Each control this run wrote, in table order.
-void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeader& header)
+void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeader& header,
+                                  const ExtractionReport& extraction)
 {
     const KxString registrationTool = m_platform.systemToolPath(kRegistrationTool);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || !Wrote(name))
+        if (!fileExtension(name).equalsIgnoreCase(kControlExtension) || !extraction.wrote(name))
             continue;
         const KxString path = tempFolder + name;
         const KxString shownPath = printableEntryName(path);
@@ -208,7 +196,8 @@ void CTessitDlg::RegisterControls(const KxString& tempFolder, const PackageHeade
 
 // The parameter line: diagnosis, OEM number and, when given, the model name,
 // each followed by a tab, unquoted.
-void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder)
+void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder,
+                                const ExtractionReport& extraction)
 {
     const KxString shownPath = printableEntryName(mainToolPath);
     m_log.appendFormat(kLogExecute, &shownPath);
@@ -228,16 +217,8 @@ void CTessitDlg::LaunchMainTool(const KxString& mainToolPath, const KxString& te
     m_platform.debugOutput(TraceBanner(kTraceSourceDialog));
     m_platform.debugOutput(parameters);
     m_platform.debugOutput(kTraceParameterLineEnd);
-    m_mainToolStarted = Wrote(kMainToolFileName) &&
+    m_mainToolStarted = extraction.wrote(kMainToolFileName) &&
                         m_platform.shellOpenWithParameterLine(mainToolPath, parameters, tempFolder, ProgramWindow::Default);
-}
-
-// A program an earlier run left in the temporary folder is never started
-// for one this run's package lacks or could not write.
-bool CTessitDlg::Wrote(const KxString& name) const
-{
-    return std::any_of(m_written.begin(), m_written.end(),
-                       [&name](const KxString& written) { return Kavo::sameFileName(written, name); });
 }
 
 void CTessitDlg::ShowError(const KxString& message)

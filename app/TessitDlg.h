@@ -7,7 +7,6 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace Tessit {
 
@@ -36,13 +35,14 @@ private:
     void RunSequence();
     bool OpenPackageInto(Package& package, KxString& tempFolder);
     bool SignatureHolds(Package& package);
-    int32_t RunServiceInstaller(const KxString& tempFolder);
+    // Only programs `extraction` wrote are started, never one an earlier run
+    // left in the temporary folder.
+    int32_t RunServiceInstaller(const KxString& tempFolder, const ExtractionReport& extraction);
     void RecordPackageOemId(int32_t oemId);
     void RemoveMuiCacheEntry(const KxString& tempFolder);
-    void RegisterControls(const KxString& tempFolder, const PackageHeader& header);
-    void LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder);
+    void RegisterControls(const KxString& tempFolder, const PackageHeader& header, const ExtractionReport& extraction);
+    void LaunchMainTool(const KxString& mainToolPath, const KxString& tempFolder, const ExtractionReport& extraction);
 
-    bool Wrote(const KxString& name) const;
     void ShowError(const KxString& message);
     KxString Caption();
 
@@ -56,8 +56,6 @@ private:
     const KxString m_modelName;
     const bool m_diagnosis;
     bool m_mainToolStarted = false;
-    // The names of the entries this run wrote: only they are started.
-    std::vector<KxString> m_written;
 };
 
 } // namespace Tessit

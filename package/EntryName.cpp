@@ -1,11 +1,12 @@
-#include "package/Package.h"
-
-#include "KxFoundation/KxPath.h"
+#include "package/EntryName.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace Tessit {
+
+using Kavo::KxString;
 
 namespace {
 
@@ -49,30 +50,102 @@ std::vector<bool> loneSurrogates(const std::u16string& text)
     return lone;
 }
 
+std::u16string withoutTrailing(std::u16string text, const std::u16string& units)
+{
+    text.erase(text.find_last_not_of(units) + 1);
+    return text;
+}
+
+// Windows reads these as devices, with any extension, in any letter case:
+// a file of such a name cannot be opened by its path.
+bool isDeviceName(const std::u16string& level)
+{
+    static const std::array<const char16_t*, 28> kDevices{
+        u"CON",  u"PRN",  u"AUX",  u"NUL",  u"COM1", u"COM2", u"COM3",    u"COM4",     u"COM5",     u"COM6",
+        u"COM7", u"COM8", u"COM9", u"LPT1", u"LPT2", u"LPT3", u"LPT4",    u"LPT5",     u"LPT6",     u"LPT7",
+        u"LPT8", u"LPT9", u"COM\u00B9", u"COM\u00B2", u"COM\u00B3", u"LPT\u00B9", u"CONIN$", u"CONOUT$"};
+    const KxString base(withoutTrailing(level.substr(0, level.find(u'.')), u" ").c_str());
+    return std::any_of(kDevices.begin(), kDevices.end(), [&](const char16_t* device) { return base.equalsIgnoreCase(device); });
+}
+
+struct RawLevel {
+    std::u16string name;
+    char16_t closedBy; // the separator after it, or 0 for the last
+};
+
+std::vector<RawLevel> rawLevels(const std::u16string& text)
+{
+    std::vector<RawLevel> levels{{}};
+    for (const char16_t unit : text) {
+        if (!isSeparator(unit)) {
+            levels.back().name.push_back(unit);
+            continue;
+        }
+        levels.back().closedBy = unit;
+        levels.push_back({});
+    }
+    return levels;
+}
+
+// One level as the system names it, or nothing when it must not be written.
+std::optional<std::u16string> systemLevel(const std::u16string& level, NameRules rules)
+{
+    if (isDotsAndSpacesLevel(level))
+        return std::nullopt;
+    if (rules == NameRules::Posix)
+        return level;
+    const std::u16string named = withoutTrailing(level, u". ");
+    if (isDeviceName(named))
+        return std::nullopt;
+    return named;
+}
+
 } // namespace
+
+KxString EntryPath::relative() const
+{
+    KxString path;
+    for (const EntryLevel& level : folders)
+        path += level.name + u"\\";
+    return path + file;
+}
 
 // Names are joined to the folder unchanged: a leading separator only
 // doubles the folder's own, and lands inside it. A lone surrogate has no
 // UTF-8 form: written, it would make a name no other program can spell.
-bool isUnsafeEntryName(const KxString& name)
+std::optional<EntryPath> resolveEntryName(const KxString& name, NameRules rules)
 {
     const std::u16string text(name.c_str(), name.length());
-    if (Kavo::namesDriveOrStream(name) || std::any_of(text.begin(), text.end(), isControl))
-        return true;
     const std::vector<bool> lone = loneSurrogates(text);
-    if (std::find(lone.begin(), lone.end(), true) != lone.end())
-        return true;
-    std::u16string level;
-    for (const char16_t unit : text + u'/') {
-        if (!isSeparator(unit)) {
-            level.push_back(unit);
-            continue;
-        }
-        if (isDotsAndSpacesLevel(level))
-            return true;
-        level.clear();
+    if (std::any_of(text.begin(), text.end(), isControl) || std::find(lone.begin(), lone.end(), true) != lone.end() ||
+        (rules == NameRules::Windows && text.find(u':') != std::u16string::npos))
+        return std::nullopt;
+    const std::vector<RawLevel> levels = rawLevels(text);
+    const std::u16string& file = levels.back().name;
+    // What ends in a separator or in '.' names a folder: writing it would
+    // reach the folder above the one meant.
+    if (file.empty() || file == u".")
+        return std::nullopt;
+    EntryPath path;
+    for (const RawLevel& level : levels) {
+        const std::optional<std::u16string> named = systemLevel(level.name, rules);
+        if (!named)
+            return std::nullopt;
+        if (&level == &levels.back())
+            path.file = KxString(named->c_str());
+        else if (!named->empty() && *named != u".")
+            path.folders.push_back({KxString(named->c_str()), level.closedBy == u'\\'});
     }
-    return false;
+    // Folder creation makes the whole folder part's last level however it
+    // is closed.
+    if (!path.folders.empty())
+        path.folders.back().madeWhenMissing = true;
+    return path;
+}
+
+bool sameEntryPath(const KxString& first, const KxString& second, NameRules rules)
+{
+    return rules == NameRules::Windows ? first.equalsIgnoreCase(second) : first == second;
 }
 
 KxString printableEntryName(const KxString& name)

@@ -2,6 +2,7 @@
 #include "package/PackageFormat.h"
 
 #include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxFolder.h"
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxReplacement.h"
 
@@ -12,13 +13,12 @@
 namespace Tessit {
 
 using Kavo::KxFile;
+using Kavo::KxFolder;
 
 namespace {
 
 // An entry is written as `<target>.tessit-<8 hex digits>` first.
 const KxString kPartKind(u".tessit-");
-
-bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
 class Extraction {
 public:
@@ -26,17 +26,19 @@ public:
         : m_package(package), m_next(package.dataOffset()), m_targetFolder(targetFolder), m_log(log),
           m_buffer(COPY_CHUNK_SIZE, 0)
     {
+        m_root.open(targetFolder);
     }
 
     EntryOutcome extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData,
-                         std::unique_ptr<KxFile>* held);
+                         const HeldEntryTest& isHeld, std::unique_ptr<KxFile>& held);
 
     KxString lastTarget;
+    KxString lastPath; // where the last entry goes below the target folder
 
 private:
-    bool makeFolderFor(const KxString& name);
-    EntryOutcome copy(const KxString& target, int32_t size);
-    void removeLeftoversBeside(const KxString& target);
+    const KxFolder* openFolderFor(const KxString& name, const EntryPath& path, KxFolder& level);
+    EntryOutcome copy(const KxFolder& folder, const KxString& file, int32_t size);
+    void removeLeftoversIn(const KxFolder& folder, const EntryPath& path);
     bool writeEntry(KxFile& output, int32_t size);
     bool matchesPackage(KxFile& held, int32_t size);
     void passOver(int64_t count) { m_next += uint64_t(count); }
@@ -44,6 +46,7 @@ private:
     Package& m_package;
     uint64_t m_next; // where the next entry's bytes start
     const KxString& m_targetFolder;
+    KxFolder m_root;
     KxString& m_log;
     std::vector<uint8_t> m_buffer;
     std::vector<uint8_t> m_heldBuffer;
@@ -51,93 +54,86 @@ private:
 };
 
 // A negative size gives no count to copy and no way to the next entry. An
-// entry that is `held` stays open from the end of its copy (KxFile::openHeld).
+// entry that is held stays open from the end of its copy (KxFile::openHeldIn).
 EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData,
-                                 std::unique_ptr<KxFile>* held)
+                                 const HeldEntryTest& isHeld, std::unique_ptr<KxFile>& held)
 {
     const int64_t storedBytes = std::max(size, 0);
+    lastPath = KxString();
     if (isLauncherEntry(name)) {
         if (launcherEntriesCarryData)
             passOver(storedBytes);
         return EntryOutcome::SkippedLauncher;
     }
-    if (isUnsafeEntryName(name)) {
+    const std::optional<EntryPath> path = resolveEntryName(name);
+    if (!path) {
         const KxString shown = printableEntryName(name);
         m_log.appendFormat(kLogUnsafeName, &shown);
         passOver(storedBytes);
         return EntryOutcome::SkippedUnsafe;
     }
     lastTarget.format(u"%@%S", &m_targetFolder, name.c_str());
+    lastPath = path->relative();
     if (size < 0)
         return EntryOutcome::Damaged;
-    const bool folderMade = makeFolderFor(name);
+    KxFolder level;
+    const KxFolder* const folder = openFolderFor(name, *path, level);
     const KxString shownTarget = printableEntryName(lastTarget);
     m_log.appendFormat(kLogEntry, number, &shownTarget, size);
-    if (!folderMade) {
+    if (!folder) {
         passOver(size);
         return EntryOutcome::NotCreated;
     }
-    const EntryOutcome outcome = copy(lastTarget, size);
-    if (outcome != EntryOutcome::Written || !held)
+    removeLeftoversIn(*folder, *path);
+    const EntryOutcome outcome = copy(*folder, path->file, size);
+    if (outcome != EntryOutcome::Written || !isHeld || !isHeld(lastPath))
         return outcome;
-    *held = std::make_unique<KxFile>();
-    return (*held)->openHeld(lastTarget) && matchesPackage(**held, size) ? outcome : EntryOutcome::Damaged;
+    held = std::make_unique<KxFile>();
+    return held->openHeldIn(*folder, path->file) && matchesPackage(*held, size) ? outcome : EntryOutcome::Damaged;
 }
 
-// Every level of the entry's folder is a real folder below the target
-// folder: one that exists as a link or reparse point would lead the entry
-// elsewhere, so it counts as a level that cannot be made. Levels are made
-// where a backslash ends them, as createDirectories makes them. The log
-// tells of a folder to make only when nothing has its name: a file in its
-// place is not made into one.
-bool Extraction::makeFolderFor(const KxString& name)
+// Each level of the entry's folder is a real folder below the target
+// folder, opened from the one above it: a level that is a link or reparse
+// point would lead the entry elsewhere, so it counts as one that cannot be
+// made. Levels are made where a backslash ends them, as createDirectories
+// makes them. The log tells of a folder to make only when nothing has its
+// name: a file in its place is not made into one. The entry's folder, held
+// in `level` when it is not the target folder itself; nothing when a level
+// cannot be opened or made.
+const KxFolder* Extraction::openFolderFor(const KxString& name, const EntryPath& path, KxFolder& level)
 {
-    KxString folder(name);
-    Kavo::removeLastPathComponent(folder);
-    if (folder == name)
-        return true;
-    const std::u16string units(folder.c_str(), folder.length());
-    bool checked = false;
-    for (size_t end = 1; end <= units.size(); ++end) {
-        if (end < units.size() && !isSeparator(units[end]))
-            continue;
-        const KxString level = m_targetFolder + units.substr(0, end).c_str();
-        if (Kavo::isRealDirectory(level))
-            continue;
-        if (!checked && !Kavo::fileExists(m_targetFolder + folder)) {
-            const KxString shownFolder = printableEntryName(folder);
-            m_log.appendFormat(kLogMakeFolder, &shownFolder);
+    const KxFolder* current = &m_root;
+    bool told = false;
+    for (const EntryLevel& step : path.folders) {
+        const Kavo::KxFolderEntry found = current->entry(step.name);
+        if (found != Kavo::KxFolderEntry::Folder && !told) {
+            KxString folderPart(name);
+            Kavo::removeLastPathComponent(folderPart);
+            if (!Kavo::fileExists(m_targetFolder + folderPart)) {
+                const KxString shownFolder = printableEntryName(folderPart);
+                m_log.appendFormat(kLogMakeFolder, &shownFolder);
+            }
+            told = true;
         }
-        checked = true;
-        const bool madeHere = end == units.size() || units[end] == u'\\';
-        if (!madeHere || Kavo::nameExists(level) || !Kavo::createDirectory(level))
-            return false;
+        if (found == Kavo::KxFolderEntry::Other ||
+            (found == Kavo::KxFolderEntry::Missing && (!step.madeWhenMissing || !current->makeLevel(step.name))))
+            return nullptr;
+        KxFolder next;
+        if (!next.openLevel(*current, step.name))
+            return nullptr;
+        level = std::move(next);
+        current = &level;
     }
-    return true;
-}
-
-// A write may take only part of a block (a filling device takes what room
-// is left); the rest is offered again until the target refuses it.
-bool writeAll(KxFile& output, const uint8_t* bytes, int32_t count)
-{
-    while (count > 0) {
-        const int32_t written = output.write(bytes, uint32_t(count));
-        if (written <= 0)
-            return false;
-        bytes += written;
-        count -= written;
-    }
-    return true;
+    return current;
 }
 
 // The entry is written whole under a name of its own beside the target and
 // then takes the target's name. So nothing is ever written through a link
 // or into a file that is running, and a damaged entry leaves the target as
 // it was and nothing half-written behind.
-EntryOutcome Extraction::copy(const KxString& target, int32_t size)
+EntryOutcome Extraction::copy(const KxFolder& folder, const KxString& file, int32_t size)
 {
-    removeLeftoversBeside(target);
-    Kavo::KxReplacement part(target, kPartKind, Kavo::KxReplacementAccess::UserRunnable);
+    Kavo::KxReplacement part(folder, file, kPartKind, Kavo::KxReplacementAccess::UserRunnable);
     if (!part.create()) {
         passOver(size);
         return EntryOutcome::NotCreated;
@@ -149,15 +145,15 @@ EntryOutcome Extraction::copy(const KxString& target, int32_t size)
 }
 
 // A run killed while it wrote an entry left its part behind; each folder an
-// entry goes to is cleared of such parts once, before the first entry.
-void Extraction::removeLeftoversBeside(const KxString& target)
+// entry goes to is cleared of such parts once, before its first entry.
+void Extraction::removeLeftoversIn(const KxFolder& folder, const EntryPath& path)
 {
-    KxString folder(target);
-    Kavo::removeLastPathComponent(folder);
-    if (std::find(m_clearedFolders.begin(), m_clearedFolders.end(), folder) != m_clearedFolders.end())
+    const KxString folderPath = path.relative().substring(0, path.relative().length() - path.file.length());
+    const auto cleared = [&](const KxString& done) { return sameEntryPath(done, folderPath); };
+    if (std::any_of(m_clearedFolders.begin(), m_clearedFolders.end(), cleared))
         return;
     Kavo::removeReplacementLeftovers(folder, kPartKind);
-    m_clearedFolders.push_back(folder);
+    m_clearedFolders.push_back(folderPath);
 }
 
 // Whatever happens to the output, the next entry is read from its own bytes.
@@ -174,7 +170,7 @@ bool Extraction::writeEntry(KxFile& output, int32_t size)
             break;
         passOver(wanted);
         unread -= wanted;
-        allWritten = writeAll(output, m_buffer.data(), int32_t(wanted));
+        allWritten = output.writeAll(m_buffer.data(), wanted);
         output.startWriteback();
     }
     if (unread > 0)
@@ -200,26 +196,25 @@ bool Extraction::matchesPackage(KxFile& held, int32_t size)
     return held.length() == int64_t(size);
 }
 
-// The entries held so far, by name.
+// The entries held so far, by the path they were written to.
 class HeldEntries {
 public:
     explicit HeldEntries(std::vector<std::unique_ptr<KxFile>>& files) : m_files(files) {}
 
-    void add(const KxString& name, std::unique_ptr<KxFile> file)
+    void add(const KxString& path, std::unique_ptr<KxFile> file)
     {
-        m_names.push_back(name);
+        m_paths.push_back(path);
         m_files.push_back(std::move(file));
     }
 
-    // Gives up the hold on an earlier entry of the same name (one file on
-    // Windows whatever the letter case), which would keep the later entry
-    // from replacing it. True when there was one.
-    bool release(const KxString& name)
+    // Gives up the hold on an earlier entry written to the same file, which
+    // would keep the later entry from replacing it. True when there was one.
+    bool release(const KxString& path)
     {
-        for (size_t index = 0; index < m_names.size(); ++index) {
-            if (!m_names[index].equalsIgnoreCase(name))
+        for (size_t index = 0; index < m_paths.size(); ++index) {
+            if (!sameEntryPath(m_paths[index], path))
                 continue;
-            m_names.erase(m_names.begin() + std::ptrdiff_t(index));
+            m_paths.erase(m_paths.begin() + std::ptrdiff_t(index));
             m_files.erase(m_files.begin() + std::ptrdiff_t(index));
             return true;
         }
@@ -227,11 +222,19 @@ public:
     }
 
 private:
-    std::vector<KxString> m_names;
+    std::vector<KxString> m_paths;
     std::vector<std::unique_ptr<KxFile>>& m_files;
 };
 
 } // namespace
+
+bool ExtractionReport::wrote(const KxString& name) const
+{
+    const std::optional<EntryPath> path = resolveEntryName(name);
+    return path && std::any_of(writtenPaths.begin(), writtenPaths.end(), [&](const KxString& written) {
+               return written.length() != 0 && sameEntryPath(written, path->relative());
+           });
+}
 
 ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, KxString& log,
                                 const HeldEntryTest& isHeld)
@@ -243,13 +246,13 @@ ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, 
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
         std::unique_ptr<KxFile> held;
-        // The later of two entries of one name wins. Once the earlier one is
-        // no longer held, a target the later one did not replace holds
-        // bytes nothing has checked: it counts as damaged.
-        const bool replacesHeld = heldEntries.release(name);
+        // The later of two entries written to one file wins. Once the
+        // earlier one is no longer held, a target the later one did not
+        // replace holds bytes nothing has checked: it counts as damaged.
+        const std::optional<EntryPath> path = isLauncherEntry(name) ? std::nullopt : resolveEntryName(name);
+        const bool replacesHeld = path && heldEntries.release(path->relative());
         EntryOutcome outcome = extraction.extract(index + 1, name, header.sizes[size_t(index)],
-                                                  header.launcherEntriesCarryData,
-                                                  isHeld && isHeld(name) ? &held : nullptr);
+                                                  header.launcherEntriesCarryData, isHeld, held);
         if (replacesHeld && outcome == EntryOutcome::NotCreated)
             outcome = EntryOutcome::Damaged;
         if (outcome == EntryOutcome::Damaged) {
@@ -260,8 +263,9 @@ ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, 
                 report.firstDamagedTarget = target;
         }
         if (held && held->isOpen())
-            heldEntries.add(name, std::move(held));
+            heldEntries.add(extraction.lastPath, std::move(held));
         report.entries.push_back(outcome);
+        report.writtenPaths.push_back(outcome == EntryOutcome::Written ? extraction.lastPath : KxString());
     }
     package.close();
     return report;

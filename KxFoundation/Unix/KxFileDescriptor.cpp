@@ -20,8 +20,6 @@ int openFlags(KxOpenMode mode)
     case KxOpenMode::ReadOnly: return O_RDONLY;
     case KxOpenMode::ReadWrite: return O_RDWR;
     case KxOpenMode::CreateOrTruncate: return O_RDWR | O_CREAT | O_TRUNC;
-    case KxOpenMode::CreateNew: return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
-    case KxOpenMode::ReadHeld: return O_RDONLY | O_NOFOLLOW;
     }
     return O_RDONLY;
 }
@@ -45,6 +43,24 @@ int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
 {
     const std::string systemPath = nativePath(path);
     return retryingInterrupted([&] { return ::open(systemPath.c_str(), openFlags(mode), S_IRWXU); });
+}
+
+// Opened without waiting, so that a FIFO put in the file's place cannot
+// block the reader, and kept only when it is a regular file (which reads
+// the same with or without waiting).
+int32_t _kx_descriptor_open_held_in(intptr_t folder, const KxString& name)
+{
+    const std::string systemName = utf8Text(name);
+    const int descriptor = retryingInterrupted(
+        [&] { return ::openat(int(folder), systemName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+    struct stat status;
+    if (descriptor == -1)
+        return -1;
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
 }
 
 // The kernel's link to the mapped file, which follows it through renames
@@ -94,7 +110,5 @@ int64_t _kx_descriptor_length(int32_t descriptor)
 
 void _kx_descriptor_close(int32_t descriptor) { ::close(descriptor); }
 
-// Locks are advisory: others with the right may still write the file.
-bool _kx_descriptor_hold_keeps_writers_out() { return false; }
 
 } // namespace Kavo

@@ -10,34 +10,11 @@
 
 namespace Kavo {
 
-bool namesDriveOrStream(const KxString&) { return false; }
-
 bool fileExists(const KxString& path)
 {
     struct stat status;
     return ::stat(nativePath(path).c_str(), &status) == 0;
 }
-
-bool isRealDirectory(const KxString& path)
-{
-    struct stat status;
-    return ::lstat(nativePath(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-bool nameExists(const KxString& path)
-{
-    struct stat status;
-    return ::lstat(nativePath(path).c_str(), &status) == 0;
-}
-
-bool replaceFile(const KxString& from, const KxString& to)
-{
-    return ::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0;
-}
-
-bool sameFileName(const KxString& first, const KxString& second) { return first == second; }
-
-bool removeFile(const KxString& path) { return ::unlink(nativePath(path).c_str()) == 0; }
 
 // Others may not even look into folders the launcher makes: programs are
 // started from them.

@@ -22,7 +22,7 @@ mode_t creationMode(KxReplacementAccess access)
     return access == KxReplacementAccess::Runnable ? 0755 : kUserOnly;
 }
 
-mode_t exactMode(KxReplacementAccess access, const KxString& target)
+mode_t exactMode(KxReplacementAccess access, int folder, const std::string& target)
 {
     switch (access) {
     case KxReplacementAccess::UserOnly: return kUserOnly;
@@ -30,7 +30,7 @@ mode_t exactMode(KxReplacementAccess access, const KxString& target)
     case KxReplacementAccess::Runnable: return 0;
     case KxReplacementAccess::KeepTarget: {
         struct stat status;
-        const bool isFile = ::lstat(nativePath(target).c_str(), &status) == 0 && S_ISREG(status.st_mode);
+        const bool isFile = ::fstatat(folder, target.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode);
         return isFile ? status.st_mode & 07777 : kUserOnly;
     }
     }
@@ -39,44 +39,55 @@ mode_t exactMode(KxReplacementAccess access, const KxString& target)
 
 } // namespace
 
-int32_t _kx_replacement_create(const KxString& part, const KxString& target, KxReplacementAccess access)
+int32_t _kx_replacement_create(intptr_t folder, const KxString& part, const KxString& target,
+                               KxReplacementAccess access)
 {
-    const std::string path = nativePath(part);
+    const int at = int(folder);
+    const std::string name = utf8Text(part);
     int descriptor;
     do
-        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, creationMode(access));
+        descriptor = ::openat(at, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, creationMode(access));
     while (descriptor == -1 && errno == EINTR);
     if (descriptor == -1 || access == KxReplacementAccess::Runnable)
         return descriptor;
-    if (::fchmod(descriptor, exactMode(access, target)) != 0) {
+    if (::fchmod(descriptor, exactMode(access, at, utf8Text(target))) != 0) {
         ::close(descriptor);
-        ::unlink(path.c_str());
+        ::unlinkat(at, name.c_str(), 0);
         return -1;
     }
     return descriptor;
 }
 
-// The folder is opened without following a link, and each name is looked at
-// and removed relative to it.
-void _kx_replacement_sweep(const KxString& folder, const std::function<bool(const KxString& name)>& isLeftover)
+bool _kx_replacement_rename(intptr_t folder, const KxString& part, const KxString& target)
 {
-    const int folderDescriptor =
-        ::open(nativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folderDescriptor == -1)
+    return ::renameat(int(folder), utf8Text(part).c_str(), int(folder), utf8Text(target).c_str()) == 0;
+}
+
+bool _kx_replacement_remove(intptr_t folder, const KxString& part)
+{
+    return ::unlinkat(int(folder), utf8Text(part).c_str(), 0) == 0;
+}
+
+// Each name is looked at and removed relative to the folder, through a
+// listing of its own (a copy of the descriptor, read from the start).
+void _kx_replacement_sweep(intptr_t folder, const std::function<bool(const KxString& name)>& isLeftover)
+{
+    const int listingDescriptor = ::openat(int(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listingDescriptor == -1)
         return;
-    DIR* listing = ::fdopendir(folderDescriptor);
+    DIR* listing = ::fdopendir(listingDescriptor);
     if (!listing) {
-        ::close(folderDescriptor);
+        ::close(listingDescriptor);
         return;
     }
     const uid_t user = ::geteuid();
     while (const dirent* entry = ::readdir(listing)) {
         struct stat status;
         if (!isLeftover(pathFromNative(entry->d_name)) ||
-            ::fstatat(folderDescriptor, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(status.st_mode) || status.st_uid != user)
+            ::fstatat(int(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != user)
             continue;
-        ::unlinkat(folderDescriptor, entry->d_name, 0);
+        ::unlinkat(int(folder), entry->d_name, 0);
     }
     ::closedir(listing);
 }

@@ -3,6 +3,7 @@
 #include "KxFoundation/KxPath.h"
 #include "KxFoundation/KxString.h"
 #include "KxFoundation/Windows/KxNativePath.h"
+#include "KxRelativeOpen.h"
 
 #include <windows.h>
 
@@ -21,35 +22,8 @@ int openFlags(KxOpenMode mode)
     case KxOpenMode::ReadOnly: return _O_RDONLY | _O_BINARY;
     case KxOpenMode::ReadWrite: return _O_RDWR | _O_BINARY;
     case KxOpenMode::CreateOrTruncate: return _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY;
-    case KxOpenMode::CreateNew: return _O_RDWR | _O_BINARY;
-    case KxOpenMode::ReadHeld: return _O_RDONLY | _O_BINARY;
     }
     return _O_RDONLY | _O_BINARY;
-}
-
-// Neither mode follows a reparse point at the path. A new file may be
-// renamed or deleted by others (its name is only a step on the way to the
-// target) but not written; a held file may only be read.
-int32_t openWithoutReparsePoint(const KxString& path, KxOpenMode mode)
-{
-    const bool creating = mode == KxOpenMode::CreateNew;
-    const HANDLE file = CreateFileW(nativePath(path).c_str(),
-                                    creating ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                                    creating ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ, nullptr,
-                                    creating ? CREATE_NEW : OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return -1;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        CloseHandle(file);
-        return -1;
-    }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), creating ? 0 : _O_RDONLY);
-    if (descriptor == -1)
-        CloseHandle(file);
-    return descriptor;
 }
 
 // Whether `file` is the file the running image was mapped from, asked of
@@ -80,12 +54,24 @@ bool isRunningImage(HANDLE file)
 // Deny-none sharing: other openers keep read and write access.
 int32_t _kx_descriptor_open(const KxString& path, KxOpenMode mode)
 {
-    if (mode == KxOpenMode::CreateNew || mode == KxOpenMode::ReadHeld)
-        return openWithoutReparsePoint(path, mode);
     int descriptor = -1;
     if (_wsopen_s(&descriptor, nativePath(path).c_str(), openFlags(mode), _SH_DENYNO,
                   _S_IREAD | _S_IWRITE) != 0)
         return -1;
+    return descriptor;
+}
+
+// Only reading is shared: the file can be neither written, renamed nor
+// deleted while it is held.
+int32_t _kx_descriptor_open_held_in(intptr_t folder, const KxString& name)
+{
+    const HANDLE file = _kx_open_relative(reinterpret_cast<HANDLE>(folder), name,
+                                          {GENERIC_READ, FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE});
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    const int descriptor = _kx_is_reparse_point(file) ? -1 : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY);
+    if (descriptor == -1)
+        CloseHandle(file);
     return descriptor;
 }
 
@@ -151,7 +137,5 @@ int64_t _kx_descriptor_length(int32_t descriptor) { return _filelengthi64(descri
 
 void _kx_descriptor_close(int32_t descriptor) { _close(descriptor); }
 
-// The hold shares reading alone (see openWithoutReparsePoint).
-bool _kx_descriptor_hold_keeps_writers_out() { return true; }
 
 } // namespace Kavo

@@ -82,11 +82,12 @@ bool writeAll(Kavo::KxFile& file, const std::string& bytes)
 }
 
 // A new file is the user's alone; one that was there keeps its mode. What a
-// killed run left beside the file goes first.
+// killed run left beside the file goes first: the profile's own parts, not
+// those of other files in its folder.
 bool replaceFile(const std::string& path, const std::string& bytes)
 {
     const Kavo::KxString target = Kavo::pathFromNative(path);
-    Kavo::removeReplacementLeftovers(Kavo::pathFromNative(path.substr(0, path.rfind('/') + 1)), kPartKind);
+    Kavo::removeReplacementLeftoversOf(target, kPartKind);
     Kavo::KxReplacement replacement(target, kPartKind, Kavo::KxReplacementAccess::KeepTarget);
     return replacement.create() && writeAll(replacement.file(), bytes) && replacement.finish() &&
            replacement.commit();

@@ -189,6 +189,23 @@ TEST_F(RunSequenceTest, ProgramsThisRunDidNotWriteAreNeverStarted)
     EXPECT_NE(eventsStartingWith({u"writeProfileInt: "}), std::vector<KxString>{}) << "the steps between still run";
 }
 
+// A program is the file this run wrote, whichever entry's spelling wrote it:
+// a name that starts with the folder's own level or a separator writes the
+// same file as the bare name, and that file is started.
+TEST_F(RunSequenceTest, ProgramsAreTheFilesThisRunWroteHoweverTheirEntriesAreSpelt)
+{
+    pack(5, {{u".\\mDNSResponder.exe", kInstaller}, {u"\\QIRA_t.exe", kMainTool}, {u"./Viewer.ocx", kControl}});
+
+    EXPECT_EQ(run({}), kExitMainToolStarted);
+
+    const KxString tempPath = temp.text();
+    EXPECT_EQ(eventsStartingWith({u"runHiddenAndWait: ", u"shellOpen: "}),
+              (std::vector<KxString>{KxString(u"runHiddenAndWait: ") + tempPath + u"mDNSResponder.exe | [-install]",
+                                     KxString(u"shellOpen: regsvr32 | [/s] [") + tempPath + u"./Viewer.ocx] |  | 0",
+                                     KxString(u"shellOpen: ") + tempPath + u"QIRA_t.exe | [0\t5\t] | " + tempPath +
+                                         u" | 10"}));
+}
+
 TEST_F(RunSequenceTest, MissingExecutableShowsItsMessageThenTheEmptyLog)
 {
     platform.packagePath = downloads.text(u"Missing.exe");

@@ -26,12 +26,13 @@ TEST(KxPath, TakesSamplePathsApart)
              {u"C:\\b", u"", u"b", u"C:"},
              {u"\\b", u"", u"b", u"\\"},
              {u"a/b", u"", u"b", u"a"},
-             {u"C:\\a\\dir\\", u"", u"dir", u"C:\\a"},
+             {u"C:\\a\\dir\\", u"", u"dir", u"C:\\a\\dir"},
              {u"dir\\", u"", u"dir", u"dir"},
              {u"\\", u"", u"\\", u"\\"},
              {u"", u"", u"", u""},
              {u"a\\\\", u"", u"", u"a"},
-             {u"/x/y/", u"", u"y", u"/x"},
+             {u"/x/y/", u"", u"y", u"/x/y"},
+             {u"C:\\", u"", u"C:", u"C:"},
          }) {
         const KxString path(c.path);
         KxString folder(path);

@@ -1,5 +1,6 @@
 #include "KxTestFolder.h"
 #include "KxTestPrinting.h"
+#include "KxTestSystem.h"
 
 #include "KxFoundation/KxReplacement.h"
 
@@ -74,6 +75,40 @@ TEST(KxReplacement, AnEndWithoutACommitLeavesTheTargetAndNothingElse)
     }
 }
 
+// A replacement made through a folder held open lands in that folder, even
+// once its path names another: a level renamed away and replaced (by a link
+// or another folder) between the check and the write leads nothing astray.
+// Wine 8 keeps files by their paths rather than their handles: it refuses
+// the rename (and the part's removal) in a folder renamed meanwhile, which
+// still leads nothing into the folder put in its place.
+TEST(KxReplacement, LandsInTheFolderItWasGivenWhateverItsPathNamesLater)
+{
+    KxTestFolder folder;
+    fs::create_directory(folder.at(u"level"));
+    KxFolder root;
+    ASSERT_TRUE(root.open(folder.text()));
+    KxFolder level;
+    ASSERT_TRUE(level.openLevel(root, KxString(u"level")));
+    fs::rename(folder.at(u"level"), folder.at(u"moved"));
+    fs::create_directory(folder.at(u"level"));
+
+    KxReplacement replacement(level, KxString(u"target"), kKind, KxReplacementAccess::UserOnly);
+    ASSERT_TRUE(replacement.create());
+    EXPECT_EQ(namesIn(folder.at(u"moved")).size(), 1u) << "the part is made in the folder held";
+    ASSERT_TRUE(writeText(replacement, "new"));
+    ASSERT_TRUE(replacement.finish());
+    const bool committed = replacement.commit();
+    EXPECT_EQ(namesIn(folder.at(u"level")), std::set<std::u16string>());
+    EXPECT_TRUE(committed || runsUnderWine());
+    if (!committed)
+        return;
+    EXPECT_EQ(folder.readFile(u"moved/target"), "new");
+    KxFile held;
+    ASSERT_TRUE(held.openHeldIn(level, KxString(u"target")));
+    char bytes[4] = {};
+    EXPECT_EQ(held.read(bytes, sizeof bytes), 3);
+}
+
 TEST(KxReplacement, NoPartIsMadeInAFolderThatIsMissing)
 {
     KxTestFolder folder;
@@ -102,6 +137,8 @@ TEST(KxReplacement, LeftoversAreTheNamesOfParts)
     left.insert(others.begin(), others.end());
     EXPECT_EQ(namesIn(folder.path()), left);
 
-    removeReplacementLeftovers(folder.text(), kKind);
+    KxFolder opened;
+    ASSERT_TRUE(opened.open(folder.text()));
+    removeReplacementLeftovers(opened, kKind);
     EXPECT_EQ(namesIn(folder.path()), others);
 }

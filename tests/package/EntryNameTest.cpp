@@ -6,10 +6,61 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 using namespace Tessit;
 using Kavo::KxString;
+
+// Where each name is written below the folder, under each system's rules:
+// levels that name nothing of their own go, Windows drops the dots and
+// spaces that end a level, and names that name no file, climb out, or name a
+// drive, a stream or a device are not written at all.
+TEST(EntryName, ResolvesWhereEachNameIsWritten)
+{
+    struct Case {
+        std::u16string name;
+        std::optional<std::u16string> windows;
+        std::optional<std::u16string> posix;
+    };
+    const std::optional<std::u16string> unsafe;
+    const Case cases[] = {
+        {u"QIRA_t.exe", u"QIRA_t.exe", u"QIRA_t.exe"},
+        {u".\\QIRA_t.exe", u"QIRA_t.exe", u"QIRA_t.exe"},
+        {u"\\QIRA_t.exe", u"QIRA_t.exe", u"QIRA_t.exe"},
+        {u"./docs//a.txt", u"docs\\a.txt", u"docs\\a.txt"},
+        {u"docs.\\a.txt. ", u"docs\\a.txt", u"docs.\\a.txt. "},
+        {u"a:b.txt", unsafe, u"a:b.txt"},
+        {u"CON", unsafe, u"CON"},
+        {u"aux.c", unsafe, u"aux.c"},
+        {u"docs\\lpt1 .txt", unsafe, u"docs\\lpt1 .txt"},
+        {u"console.txt", u"console.txt", u"console.txt"},
+        {u"COM10", u"COM10", u"COM10"},
+        {u"", unsafe, unsafe},
+        {u"\\", unsafe, unsafe},
+        {u".", unsafe, unsafe},
+        {u"docs\\", unsafe, unsafe},
+        {u"docs/.", unsafe, unsafe},
+        {u"..\\up.txt", unsafe, unsafe},
+        {u" \\x.txt", unsafe, unsafe},
+        {u"tab\tname", unsafe, unsafe},
+    };
+    for (const Case& c : cases) {
+        const KxString name(c.name.c_str());
+        for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
+            const std::optional<std::u16string>& expected = rules == NameRules::Windows ? c.windows : c.posix;
+            const std::optional<EntryPath> path = resolveEntryName(name, rules);
+            SCOPED_TRACE(testing::Message() << testing::PrintToString(name)
+                                            << (rules == NameRules::Windows ? " on Windows" : " on POSIX"));
+            ASSERT_EQ(path.has_value(), expected.has_value());
+            if (path) {
+                EXPECT_EQ(path->relative(), KxString(expected->c_str()));
+            }
+        }
+    }
+    EXPECT_TRUE(sameEntryPath(KxString(u"Docs\\QIRA_T.EXE"), KxString(u"docs\\qira_t.exe"), NameRules::Windows));
+    EXPECT_FALSE(sameEntryPath(KxString(u"Docs\\QIRA_T.EXE"), KxString(u"docs\\qira_t.exe"), NameRules::Posix));
+}
 
 // A name shown on a terminal or in a log can neither act on the terminal
 // (OSC and CSI sequences, C1 controls) nor reorder the line so that it reads

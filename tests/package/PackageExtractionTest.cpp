@@ -67,6 +67,25 @@ TEST(PackageExtraction, CopiesAcrossBlockBoundaries)
     }
 }
 
+// Two spellings of one file are one target: the later entry's bytes win,
+// even where the earlier one is held.
+TEST(PackageExtraction, TheLaterOfTwoSpellingsOfOneFileWins)
+{
+    PackageRun run;
+    const ExtractionReport report = extractEntries(run,
+                                                   {{u"docs\\a.txt", "first a", {}, true},
+                                                    {u"docs/a.txt", "second a", {}, true},
+                                                    {u"b.txt", "first b", {}, true},
+                                                    {u".\\b.txt", "second b", {}, true}},
+                                                   [](const KxString&) { return true; });
+    EXPECT_EQ(report.entries, Outcomes(4, EntryOutcome::Written));
+    EXPECT_EQ(run.extracted(u"docs/a.txt"), "second a");
+    EXPECT_EQ(run.extracted(u"b.txt"), "second b");
+    EXPECT_EQ(report.heldEntries.size(), 2u);
+    EXPECT_TRUE(report.wrote(KxString(u"b.txt")));
+    EXPECT_TRUE(report.wrote(KxString(u"docs\\a.txt")));
+}
+
 TEST(PackageExtraction, OverwritesAndTheLaterOfTwoEqualNamesWins)
 {
     PackageRun run;
@@ -167,30 +186,33 @@ TEST(PackageExtraction, GoesOnPastTargetsThatCannotBeCreated)
 {
     PackageRun run;
     std::filesystem::create_directories(run.folder.at(u"temp/busy.txt/inside"));
-    const ExtractionReport report = extractEntries(run, {{u"", "nameless", {}, true},
-                                                         {u"busy.txt", "blocked", {}, true},
+    const ExtractionReport report = extractEntries(run, {{u"busy.txt", "blocked", {}, true},
                                                          {u"a/b/c.txt", "two slash levels", {}, true},
                                                          {u"last.txt", "last", {}, true}});
-    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::NotCreated, EntryOutcome::NotCreated, EntryOutcome::NotCreated,
-                                        EntryOutcome::Written}));
+    EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::NotCreated, EntryOutcome::NotCreated, EntryOutcome::Written}));
     EXPECT_EQ(run.extracted(u"last.txt"), "last");
     EXPECT_FALSE(std::filesystem::exists(run.folder.at(u"temp/a")));
     EXPECT_FALSE(report.damaged());
 }
 
-// Names that would climb out of the target folder or name another drive are
-// passed over; the run writes nothing outside the folder.
+// Names that would climb out of the target folder, or name no file but a
+// folder (the target folder itself, or one below it), are passed over: the
+// run writes nothing outside the folder, and clears no part a killed run
+// left in the folder above it.
 TEST(PackageExtraction, NeverWritesOutsideTheTargetFolder)
 {
     for (const char16_t* name : {u"..\\up.txt", u"../up.txt", u"a\\..\\..\\up.txt", u"a/../../up.txt",
-                                 u"...\\up.txt", u".. \\up.txt", u"a\\.."}) {
+                                 u"...\\up.txt", u".. \\up.txt", u"a\\..", u"", u"\\", u"/", u".", u".\\",
+                                 u"docs\\", u"docs/", u"docs\\."}) {
         PackageRun run;
+        run.folder.writeFile(u"beside.tessit-0123abcd", "the user's");
         const ExtractionReport report =
             extractEntries(run, {{name, "escaped", {}, true}, {u"inside.txt", "inside", {}, true}});
         EXPECT_EQ(report.entries, (Outcomes{EntryOutcome::SkippedUnsafe, EntryOutcome::Written}))
             << testing::PrintToString(KxString(name));
         EXPECT_EQ(run.log.indexOfIgnoreCase(launcherText(kLogUnsafeName, name)), 0);
-        EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"temp", std::filesystem::path("temp") / "inside.txt"}))
+        EXPECT_EQ(run.writtenFiles(), (std::vector<std::filesystem::path>{"beside.tessit-0123abcd", "temp",
+                                                                           std::filesystem::path("temp") / "inside.txt"}))
             << testing::PrintToString(KxString(name));
         EXPECT_EQ(run.extracted(u"inside.txt"), "inside");
     }

@@ -199,6 +199,8 @@ std::optional<uint32_t> RecordingPlatform::runHiddenAndWait(const KxString& prog
                                                             const std::vector<KxString>& arguments)
 {
     record(KxString(u"runHiddenAndWait: ") + program + u" |" + bracketed(arguments));
+    if (whileInstallerRuns)
+        whileInstallerRuns();
     return installerExitCode;
 }
 

@@ -28,7 +28,9 @@ public:
     std::map<std::u16string, std::vector<std::u16string>> registryValues; // key path -> value names
     // Runs between initialisation and the first timer tick; may end the dialog.
     std::function<void(DialogHost&)> beforeFirstTimer;
-    // Runs as the main tool is started, before the call reports.
+    // Run as the installer runs, and as the main tool is started, before
+    // the call reports.
+    std::function<void()> whileInstallerRuns;
     std::function<void()> whenMainToolStarts;
     SignatureCrypto* crypto = nullptr; // what signatureCrypto() gives
 

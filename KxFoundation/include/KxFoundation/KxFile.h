@@ -7,6 +7,7 @@
 
 namespace Kavo {
 
+class KxFolder;
 class KxString;
 
 // Where a seek's offset counts from.
@@ -26,13 +27,11 @@ public:
     bool open(const KxString& path, bool writable);
     // Opens for reading and writing, created or truncated to length 0.
     bool create(const KxString& path);
-    // Makes a new file for reading and writing; fails when anything, a link
-    // included, is at the path already.
-    bool createNew(const KxString& path);
-    // Opens an existing file for reading only, never through a link, and
-    // holds it: while it is open others may only read it (on Windows it can
-    // then be neither written, renamed nor deleted).
-    bool openHeld(const KxString& path);
+    // Opens the regular file `name` in `folder` for reading only, never
+    // through a link or reparse point, and holds it: while it is open others
+    // may only read it (on Windows it can then be neither written, renamed
+    // nor deleted).
+    bool openHeldIn(const KxFolder& folder, const KxString& name);
     // Opens the running program's own file for reading: the very file its
     // image was loaded from, whatever its path names by now.
     bool openRunningImage();
@@ -44,6 +43,10 @@ public:
     // promise to keep it.
     bool readExactlyAt(uint64_t offset, void* buffer, uint32_t count);
     int32_t write(const void* data, uint32_t count);
+    // All `count` bytes, or false: a write may take only part of what it is
+    // given (a filling device takes what room is left), and the rest is
+    // offered again until the file refuses it.
+    bool writeAll(const void* data, uint32_t count);
     // A failed seek leaves the position where it was.
     bool seek(int64_t offset, KxSeekOrigin origin);
     // Forces what was written through to the storage device: 0, or -1.
@@ -58,9 +61,6 @@ public:
 
     bool isOpen() const { return descriptor != -1; }
 
-    // True where a held file (openHeld) can be neither written, renamed nor
-    // deleted by others while it is open: on Windows, not on Linux.
-    static bool holdKeepsWritersOut();
 
 private:
     // A replacement makes its part with the system's own call.

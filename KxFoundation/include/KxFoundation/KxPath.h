@@ -19,7 +19,8 @@ KxString lastPathComponent(const KxString& path);
 // Drops one final separator, unless it is the only character.
 void removeTrailingSeparator(KxString& path);
 
-// Leaves the folder part. A name without any separator stays unchanged.
+// Leaves the folder part. A name without any separator stays unchanged; a
+// path ending in separators names a folder and loses only them.
 void removeLastPathComponent(KxString& path);
 
 // Creates every missing level of `path`; true when the whole path exists at
@@ -28,28 +29,6 @@ bool createDirectories(const KxString& path);
 
 // True when the status query succeeds: files and folders alike.
 bool fileExists(const KxString& path);
-
-// True for a folder that is itself a folder, not a link or reparse point
-// leading to one.
-bool isRealDirectory(const KxString& path);
-
-// True when anything, a dangling link included, has the name `path`.
-bool nameExists(const KxString& path);
-
-// Gives the file `from` the name `to`, in the same folder, replacing what
-// had that name; a link there is replaced, never followed.
-bool replaceFile(const KxString& from, const KxString& to);
-
-// True when the system takes the two names for one file: exactly the same
-// on Linux, the same in any letter case on Windows.
-bool sameFileName(const KxString& first, const KxString& second);
-
-// Removes a file's name; a link is removed, not what it leads to.
-bool removeFile(const KxString& path);
-
-// True when the system reads a ':' in `name` as a drive or an alternate
-// data stream (Windows); elsewhere ':' is an ordinary character.
-bool namesDriveOrStream(const KxString& name);
 
 // The full path of the running executable.
 KxString modulePath();

@@ -2,6 +2,7 @@
 #define KAVO_KXREPLACEMENT_H
 
 #include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxFolder.h"
 #include "KxFoundation/KxString.h"
 
 namespace Kavo {
@@ -17,12 +18,17 @@ enum class KxReplacementAccess {
 // A file written whole under a name of its own beside its target, the part
 // `<target><kind><8 hex digits>`, which takes the target's place in one
 // rename once it is complete. The part is made new, never through a link or
-// reparse point (a name taken already is passed over for another), so
-// nothing is written through a name someone planted; a replacement that
-// fails or is dropped before its commit removes its part and leaves the
-// target as it was.
+// reparse point (a name taken already is passed over for another), and both
+// it and the rename are looked up from the target's folder held open, so
+// nothing is written through a name someone planted or a level someone
+// swapped; a replacement that fails or is dropped before its commit removes
+// its part and leaves the target as it was.
 class KxReplacement {
 public:
+    // Replaces `name` in `folder`, which must stay open as long as this.
+    KxReplacement(const KxFolder& folder, const KxString& name, const KxString& kind, KxReplacementAccess access);
+    // Replaces the file `target` names; its folder is opened by its path
+    // when the part is made.
     KxReplacement(const KxString& target, const KxString& kind, KxReplacementAccess access);
     KxReplacement(const KxReplacement&) = delete;
     KxReplacement& operator=(const KxReplacement&) = delete;
@@ -32,7 +38,8 @@ public:
     bool create();
     // The part, open for writing once it is made.
     KxFile& file() { return m_file; }
-    const KxString& partPath() const { return m_partPath; }
+    // The part's path, for showing; empty when there is none.
+    KxString partPath() const;
     // Forces the part to disk and closes it; it stays under its own name, so
     // that it can be read back before the commit. False when it did not
     // reach the disk whole.
@@ -43,17 +50,20 @@ public:
     void discard();
 
 private:
-    KxString m_target;
+    KxFolder m_ownFolder; // the folder opened for a target given by path
+    KxString m_folderPath;
+    const KxFolder* m_folder;
+    KxString m_name;
     KxString m_kind;
     KxReplacementAccess m_access;
-    KxString m_partPath;
+    KxString m_partName;
     KxFile m_file;
 };
 
 // Removes what replacements of `kind` left in `folder` when their run was
 // killed: regular files of the running user named like a part of any
 // target. Links, folders and other users' files are left alone.
-void removeReplacementLeftovers(const KxString& folder, const KxString& kind);
+void removeReplacementLeftovers(const KxFolder& folder, const KxString& kind);
 
 // The same for the parts of one target only, where other runs may be
 // writing other targets in the folder at the same time.

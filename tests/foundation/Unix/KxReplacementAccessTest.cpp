@@ -47,12 +47,16 @@ private:
 TEST(KxReplacementAccess, NothingIsWrittenThroughAPlantedLink)
 {
     KxTestFolder folder;
+    KxFolder opened;
+    ASSERT_TRUE(opened.open(folder.text()));
     folder.writeFile(u"victim", "victim");
     fs::create_symlink(folder.at(u"victim"), folder.at(u"part"));
-    EXPECT_EQ(_kx_replacement_create(folder.text(u"part"), folder.text(u"target"), KxReplacementAccess::UserOnly), -1);
-    fs::create_symlink(folder.at(u"missing"), folder.at(u"dangling"));
-    EXPECT_EQ(_kx_replacement_create(folder.text(u"dangling"), folder.text(u"target"), KxReplacementAccess::UserOnly),
+    EXPECT_EQ(_kx_replacement_create(opened.handle(), KxString(u"part"), KxString(u"target"), KxReplacementAccess::UserOnly),
               -1);
+    fs::create_symlink(folder.at(u"missing"), folder.at(u"dangling"));
+    EXPECT_EQ(
+        _kx_replacement_create(opened.handle(), KxString(u"dangling"), KxString(u"target"), KxReplacementAccess::UserOnly),
+        -1);
     EXPECT_FALSE(fs::exists(folder.at(u"missing")));
 
     fs::create_symlink(folder.at(u"victim"), folder.at(u"target"));
@@ -102,7 +106,7 @@ TEST(KxReplacementAccess, EachAccessGivesItsMode)
 }
 
 // Another user's file, a link and a folder named like a leftover stay; a
-// link to a leftover does not lead the sweep elsewhere.
+// link to a leftover, or to a folder, does not lead the sweep elsewhere.
 TEST(KxReplacementAccess, OnlyTheUsersOwnRegularFilesAreLeftovers)
 {
     if (::geteuid() != 0)
@@ -117,8 +121,12 @@ TEST(KxReplacementAccess, OnlyTheUsersOwnRegularFilesAreLeftovers)
     fs::create_directory(folder.at(u"folder.kind-00000005"));
     fs::create_symlink(elsewhere.path(), folder.at(u"linked"));
 
-    removeReplacementLeftovers(folder.text(), kKind);
-    removeReplacementLeftovers(folder.text(u"linked"), kKind);
+    KxFolder opened;
+    ASSERT_TRUE(opened.open(folder.text()));
+    removeReplacementLeftovers(opened, kKind);
+    KxFolder linked;
+    EXPECT_FALSE(linked.openLevel(opened, KxString(u"linked")));
+    removeReplacementLeftovers(linked, kKind);
     EXPECT_EQ(namesIn(folder.path()), (std::set<std::u16string>{u"theirs.kind-00000002", u"link.kind-00000004",
                                                                 u"folder.kind-00000005", u"linked"}));
     EXPECT_EQ(namesIn(elsewhere.path()), (std::set<std::u16string>{u"far.kind-00000003"}));

@@ -4,7 +4,8 @@
 #include "KxTestFolder.h"
 
 #include "KxFoundation/KxFile.h"
-#include "KxFoundation/KxPath.h"
+#include "KxFoundation/KxFolder.h"
+#include "KxFoundation/KxReplacement.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,10 @@ TEST(KxHeldFile, ProgramsHeldCannotBeReplacedAndStillStart)
     const fs::path program = folder.at(u"held.exe");
     fs::copy_file(thisProgram(), program);
 
+    KxFolder opened;
+    ASSERT_TRUE(opened.open(folder.text()));
     KxFile held;
-    ASSERT_TRUE(held.openHeld(toKxString(program)));
+    ASSERT_TRUE(held.openHeldIn(opened, KxString(u"held.exe")));
     const Attempts whileHeld = tryToReplace(program);
     EXPECT_FALSE(whileHeld.overwritten);
     EXPECT_FALSE(whileHeld.renamed);
@@ -90,8 +93,8 @@ TEST(KxHeldFile, ProgramsHeldCannotBeReplacedAndStillStart)
 }
 
 // A symbolic link, to a file or a folder, is never taken for what it leads
-// to: it is not a real folder, a new file is not made through it, a held
-// file is not opened through it, and replacing it replaces the link.
+// to: it is no folder level to open, a held file is not opened through it,
+// and replacing it replaces the link.
 TEST(KxHeldFile, ReparsePointsAreNeverFollowed)
 {
     KxTestFolder folder;
@@ -109,17 +112,21 @@ TEST(KxHeldFile, ReparsePointsAreNeverFollowed)
             GTEST_SKIP() << "the system reported a symbolic link made, but there is none";
     }
 
-    EXPECT_TRUE(isRealDirectory(folder.text(u"target-dir")));
-    EXPECT_FALSE(isRealDirectory(folder.text(u"dir-link")));
+    KxFolder opened;
+    ASSERT_TRUE(opened.open(folder.text()));
+    KxFolder level;
+    EXPECT_TRUE(level.openLevel(opened, KxString(u"target-dir")));
+    EXPECT_FALSE(level.openLevel(opened, KxString(u"dir-link")));
+    EXPECT_EQ(opened.entry(KxString(u"dir-link")), KxFolderEntry::Other);
     KxFile file;
-    EXPECT_FALSE(file.createNew(folder.text(u"file-link")));
-    EXPECT_FALSE(file.openHeld(folder.text(u"file-link")));
-    EXPECT_FALSE(file.openHeld(folder.text(u"dir-link")));
+    EXPECT_FALSE(file.openHeldIn(opened, KxString(u"file-link")));
+    EXPECT_FALSE(file.openHeldIn(opened, KxString(u"dir-link")));
 
-    ASSERT_TRUE(file.createNew(folder.text(u"new.txt")));
-    EXPECT_EQ(file.write("new", 3), 3);
-    file.close();
-    EXPECT_TRUE(replaceFile(folder.text(u"new.txt"), folder.text(u"file-link")));
+    KxReplacement replacement(opened, KxString(u"file-link"), KxString(u".kind-"), KxReplacementAccess::UserOnly);
+    ASSERT_TRUE(replacement.create());
+    EXPECT_EQ(replacement.file().write("new", 3), 3);
+    ASSERT_TRUE(replacement.finish());
+    EXPECT_TRUE(replacement.commit());
     EXPECT_EQ(folder.readFile(u"target.txt"), "target");
     EXPECT_EQ(folder.readFile(u"file-link"), "new");
 }

@@ -70,7 +70,7 @@ TEST(IniProfile, WritesANewFileInPrivateFoldersWithNothingLeftBehind)
 
 // What a run killed while it wrote the profile left beside it goes with the
 // next write; files only named like it, or another user's, stay.
-TEST(IniProfile, RemovesThePartsKilledRunsLeftBesideIt)
+TEST(IniProfile, RemovesOnlyItsOwnPartsKilledRunsLeftBesideIt)
 {
     Kavo::KxTestFolder folder;
     const std::filesystem::path profileFolder = folder.path() / "QIRA";
@@ -78,14 +78,17 @@ TEST(IniProfile, RemovesThePartsKilledRunsLeftBesideIt)
     std::filesystem::permissions(profileFolder, std::filesystem::perms::owner_all);
     const std::filesystem::path leftover = profileFolder / "QIRA.conf.tessit-89abcdef";
     const std::filesystem::path alike = profileFolder / "QIRA.conf.tessit-89abcde";
-    for (const std::filesystem::path& path : {leftover, alike})
+    // Another file's part is another writer's: it may be writing it now.
+    const std::filesystem::path anothers = profileFolder / "other.conf.tessit-01234567";
+    for (const std::filesystem::path& path : {leftover, alike, anothers})
         std::ofstream(path) << "[UI]\n";
 
     ASSERT_TRUE(writeProfileInt((profileFolder / "QIRA.conf").string(), "UI", "OEM", 3));
 
     EXPECT_FALSE(std::filesystem::exists(leftover));
     EXPECT_TRUE(std::filesystem::exists(alike));
-    EXPECT_EQ(entryCount(profileFolder), 2u);
+    EXPECT_TRUE(std::filesystem::exists(anothers));
+    EXPECT_EQ(entryCount(profileFolder), 3u);
 }
 
 // Qt's reader takes duplicate keys and lines without '='; the write still

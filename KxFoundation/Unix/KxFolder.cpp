@@ -1,0 +1,54 @@
+#include "KxFolderSystem.h"
+
+#include "KxFoundation/Unix/KxNativePath.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Kavo {
+
+const char16_t _kx_folder_separator = u'/';
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+intptr_t retryingOpen(int folder, const std::string& name, int flags)
+{
+    int descriptor;
+    do
+        descriptor = ::openat(folder, name.c_str(), flags);
+    while (descriptor == -1 && errno == EINTR);
+    return descriptor;
+}
+
+} // namespace
+
+intptr_t _kx_folder_open(const KxString& path) { return retryingOpen(AT_FDCWD, nativePath(path), kFolderFlags); }
+
+// O_NOFOLLOW refuses a link as the last (here the only) component.
+intptr_t _kx_folder_open_level(intptr_t parent, const KxString& name)
+{
+    return retryingOpen(int(parent), utf8Text(name), kFolderFlags | O_NOFOLLOW);
+}
+
+// Others may not even look into the folders made here: programs are
+// started from them.
+bool _kx_folder_make_level(intptr_t folder, const KxString& name)
+{
+    return ::mkdirat(int(folder), utf8Text(name).c_str(), S_IRWXU) == 0;
+}
+
+KxFolderEntry _kx_folder_entry(intptr_t folder, const KxString& name)
+{
+    struct stat status;
+    if (::fstatat(int(folder), utf8Text(name).c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return KxFolderEntry::Missing;
+    return S_ISDIR(status.st_mode) ? KxFolderEntry::Folder : KxFolderEntry::Other;
+}
+
+void _kx_folder_close(intptr_t folder) { ::close(int(folder)); }
+
+} // namespace Kavo

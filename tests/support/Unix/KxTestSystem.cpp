@@ -1,0 +1,7 @@
+#include "KxTestSystem.h"
+
+namespace Kavo {
+
+bool runsUnderWine() { return false; }
+
+} // namespace Kavo
