@@ -87,17 +87,63 @@ std::vector<RawLevel> rawLevels(const std::u16string& text)
     return levels;
 }
 
-// One level as the system names it, or nothing when it must not be written.
-std::optional<std::u16string> systemLevel(const std::u16string& level, NameRules rules)
+// One level as the system names it, or why it must not be written.
+std::optional<std::u16string> systemLevel(const std::u16string& level, NameRules rules, UnsafeName& why)
 {
-    if (isDotsAndSpacesLevel(level))
+    if (isDotsAndSpacesLevel(level)) {
+        why = UnsafeName::LeavesFolder;
         return std::nullopt;
+    }
     if (rules == NameRules::Posix)
         return level;
     const std::u16string named = withoutTrailing(level, u". ");
-    if (isDeviceName(named))
+    if (isDeviceName(named)) {
+        why = UnsafeName::DeviceName;
         return std::nullopt;
+    }
     return named;
+}
+
+UnsafeName unsafeCharacters(const std::u16string& text, NameRules rules)
+{
+    if (std::any_of(text.begin(), text.end(), isControl))
+        return UnsafeName::ControlCharacter;
+    const std::vector<bool> lone = loneSurrogates(text);
+    if (std::find(lone.begin(), lone.end(), true) != lone.end())
+        return UnsafeName::LoneSurrogate;
+    if (rules == NameRules::Windows && text.find(u':') != std::u16string::npos)
+        return UnsafeName::DriveOrStream;
+    return UnsafeName::None;
+}
+
+std::optional<EntryPath> resolved(const std::u16string& text, NameRules rules, UnsafeName& why)
+{
+    why = unsafeCharacters(text, rules);
+    if (why != UnsafeName::None)
+        return std::nullopt;
+    const std::vector<RawLevel> levels = rawLevels(text);
+    const std::u16string& file = levels.back().name;
+    // What ends in a separator or in '.' names a folder: writing it would
+    // reach the folder above the one meant.
+    if (file.empty() || file == u".") {
+        why = UnsafeName::NamesNoFile;
+        return std::nullopt;
+    }
+    EntryPath path;
+    for (const RawLevel& level : levels) {
+        const std::optional<std::u16string> named = systemLevel(level.name, rules, why);
+        if (!named)
+            return std::nullopt;
+        if (&level == &levels.back())
+            path.file = KxString(named->c_str());
+        else if (!named->empty() && *named != u".")
+            path.folders.push_back({KxString(named->c_str()), level.closedBy == u'\\'});
+    }
+    // Folder creation makes the whole folder part's last level however it
+    // is closed.
+    if (!path.folders.empty())
+        path.folders.back().madeWhenMissing = true;
+    return path;
 }
 
 } // namespace
@@ -113,33 +159,12 @@ KxString EntryPath::relative() const
 // Names are joined to the folder unchanged: a leading separator only
 // doubles the folder's own, and lands inside it. A lone surrogate has no
 // UTF-8 form: written, it would make a name no other program can spell.
-std::optional<EntryPath> resolveEntryName(const KxString& name, NameRules rules)
+std::optional<EntryPath> resolveEntryName(const KxString& name, NameRules rules, UnsafeName* why)
 {
-    const std::u16string text(name.c_str(), name.length());
-    const std::vector<bool> lone = loneSurrogates(text);
-    if (std::any_of(text.begin(), text.end(), isControl) || std::find(lone.begin(), lone.end(), true) != lone.end() ||
-        (rules == NameRules::Windows && text.find(u':') != std::u16string::npos))
-        return std::nullopt;
-    const std::vector<RawLevel> levels = rawLevels(text);
-    const std::u16string& file = levels.back().name;
-    // What ends in a separator or in '.' names a folder: writing it would
-    // reach the folder above the one meant.
-    if (file.empty() || file == u".")
-        return std::nullopt;
-    EntryPath path;
-    for (const RawLevel& level : levels) {
-        const std::optional<std::u16string> named = systemLevel(level.name, rules);
-        if (!named)
-            return std::nullopt;
-        if (&level == &levels.back())
-            path.file = KxString(named->c_str());
-        else if (!named->empty() && *named != u".")
-            path.folders.push_back({KxString(named->c_str()), level.closedBy == u'\\'});
-    }
-    // Folder creation makes the whole folder part's last level however it
-    // is closed.
-    if (!path.folders.empty())
-        path.folders.back().madeWhenMissing = true;
+    UnsafeName reason = UnsafeName::None;
+    std::optional<EntryPath> path = resolved(std::u16string(name.c_str(), name.length()), rules, reason);
+    if (why)
+        *why = reason;
     return path;
 }
 

@@ -132,6 +132,7 @@ void Package::readCertificateTableAndPadding(KxString& log)
     if (!readAt(0, head.data(), uint32_t(head.size())))
         return;
     const std::optional<SecurityDirectory> directory = readSecurityDirectory(head.data(), head.size());
+    m_result.location.peImage = directory.has_value();
     if (directory && directory->isSigned()) {
         m_result.location.certificateOffset = directory->tableOffset;
         m_result.location.certificateSize = directory->tableSize;

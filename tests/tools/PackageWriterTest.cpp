@@ -3,6 +3,7 @@
 #include "PackageTestSupport.h"
 
 #include "EntrySources.h"
+#include "LocatePackage.h"
 #include "PackageCommands.h"
 #include "PackageWriter.h"
 #include "PackError.h"
@@ -34,8 +35,9 @@ protected:
                bool replace = false)
     {
         const std::vector<PackEntry> entries = collectEntries(items);
-        checkEntries(entries);
-        writePackage(prepareLauncher(launcher, false, replace), 42, entries, output);
+        const LauncherImage image = prepareLauncher(launcher, false, replace);
+        checkEntries(entries, image.rules);
+        writePackage(image, 42, entries, output);
     }
 
     std::string item(const char* name, const fs::path& source) { return std::string(name) + "=" + source.u8string(); }
@@ -190,9 +192,12 @@ TEST(PackageCommands, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem)
     EXPECT_EQ(verifyPackage(crafted), 1);
     const std::string verified = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
 
-    EXPECT_NE(listed.find("line\\x0Afeed.txt  (unsafe name: never written)\n"), std::string::npos) << listed;
-    EXPECT_NE(listed.find("\\x1B[2J.txt  (unsafe name: never written)\n"), std::string::npos) << listed;
-    EXPECT_NE(listed.find(". \\x.txt  (unsafe name: never written)\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("line\\x0Afeed.txt  (never written: unsafe name, holds a control character)\n"),
+              std::string::npos) << listed;
+    EXPECT_NE(listed.find("\\x1B[2J.txt  (never written: unsafe name, holds a control character)\n"),
+              std::string::npos) << listed;
+    EXPECT_NE(listed.find(". \\x.txt  (never written: unsafe name, would be written outside the target folder)\n"),
+              std::string::npos) << listed;
     for (const std::string& output : {listed, verified}) {
         EXPECT_EQ(output.find('\x1B'), std::string::npos) << output;
         EXPECT_EQ(output.find("line\nfeed"), std::string::npos) << output;
@@ -201,23 +206,100 @@ TEST(PackageCommands, ShowsNamesThatCannotBeWrittenEscapedAndVerifyReportsThem)
     EXPECT_NE(verified.find("unsafe entry name '. \\x.txt'"), std::string::npos) << verified;
 }
 
+// A Linux launcher writes names with ':', a Windows one skips them: the
+// packer packs them onto the first and refuses them for the second.
+TEST_F(PackageWriterTest, PacksNamesWithAColonOntoALinuxLauncherOnly)
+{
+    const fs::path log = file("log.txt", "12:30 started");
+    const std::vector<std::string> items{item("payload/12:30.log", log)};
+    const fs::path elf = file("tessit", std::string("\x7F" "ELF", 4) + std::string(508, '\0'));
+    build(elf, items, folder.path() / "linux-packed");
+    PackageHeader header;
+    ASSERT_EQ(locatePackage(folder.path() / "linux-packed", header).outcome, OpenOutcome::Opened);
+    EXPECT_EQ(header.name(0), KxString(u"payload\\12:30.log"));
+    const fs::path pe = file("Tessit.exe", minimalPe(PeKind::Pe32));
+    EXPECT_THROW(build(pe, items, folder.path() / "windows-packed.exe"), PackError);
+    EXPECT_FALSE(fs::exists(folder.path() / "windows-packed.exe"));
+}
+
+// Each entry the launcher a package is attached to will not write is named
+// with the reason: its own name only warns (it is skipped by design), a name
+// it must not write fails verify. ':' is a drive or a stream to a Windows
+// launcher only.
+TEST(PackageCommands, JudgeNamesAsTheLauncherTheyAreAttachedToReadsThem)
+{
+    struct Case {
+        const char* label;
+        std::string image;
+        std::u16string name;
+        int verified;
+        const char* said;   // by verify, on standard error
+        const char* listed; // list's note
+    };
+    const std::string elf = std::string("\x7F" "ELF", 4) + std::string(508, '\0');
+    const std::vector<Case> cases{
+        {"a stream on Windows", minimalPe(PeKind::Pe32), u"C:evil.txt", 1,
+         "error: %s: unsafe entry name 'C:evil.txt': holds ':', which Windows reads as a drive or a stream; "
+         "the launcher never writes it\n",
+         "  (never written: unsafe name, holds ':', which Windows reads as a drive or a stream)"},
+        {"a colon on Linux", elf, u"payload\\12:30.log", 0, "", ""},
+        {"a device on Windows", minimalPe(PeKind::Pe32Plus), u"aux.h", 1,
+         "error: %s: unsafe entry name 'aux.h': names a device on Windows; the launcher never writes it\n",
+         "  (never written: unsafe name, names a device on Windows)"},
+        {"the launcher's own name", minimalPe(PeKind::Pe32), u"tessit.EXE", 0,
+         "warning: %s: entry 2 'tessit.EXE' has the launcher's own name and is never written\n",
+         "  (never written: the launcher's own name)"},
+    };
+    for (const Case& c : cases) {
+        Kavo::KxTestFolder folder;
+        PackageLayout layout;
+        layout.image = c.image;
+        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {c.name, "x", {}, true}};
+        folder.writeFile(u"packed.exe", buildPackage(layout));
+        const fs::path packed = folder.path() / "packed.exe";
+
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(listPackage(packed), 0) << c.label;
+        const std::string listed = testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(verifyPackage(packed), c.verified) << c.label;
+        testing::internal::GetCapturedStdout();
+        const std::string said = testing::internal::GetCapturedStderr();
+
+        char expected[512] = {};
+        std::snprintf(expected, sizeof expected, c.said, packed.u8string().c_str());
+        EXPECT_EQ(said, *c.said ? std::string("tessit-pack: ") + expected : std::string()) << c.label;
+        const std::string line = "1  " + utf8Of(printableEntryName(KxString(c.name.c_str()))) + c.listed + "\n";
+        EXPECT_NE(listed.find(line), std::string::npos) << c.label << ": " << listed;
+    }
+}
+
 // Bytes no entry reads are worth a warning, not a failure: the launcher
 // opens such a package and never reads them.
 TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
 {
     struct Case {
         const char* label;
+        std::u16string name;
         std::optional<int32_t> recordedSize;
         const char* warning; // empty: none
     };
     const std::vector<Case> cases{
-        {"sizes that fill the data area", {}, ""},
-        {"three bytes left over", 2, "warning: %s: 3 bytes between the data area and the footer belong to no entry\n"},
+        {"sizes that fill the data area", u"docs\\a.txt", {}, ""},
+        {"three bytes left over", u"docs\\a.txt", 2,
+         "warning: %1$s: 3 bytes between the data area and the footer belong to no entry\n"},
+        {"a launcher entry whose bytes may or may not be stored", u"Tessit.exe", 2,
+         "warning: %1$s: 5 bytes between the data area and the footer belong to no entry\n"
+         "tessit-pack: warning: %1$s: entry 2 has the launcher's own name and records 2 bytes, taken to be stored "
+         "nowhere since the data area has room to spare: had they been stored, every later entry is read from the "
+         "wrong place\n"
+         "tessit-pack: warning: %1$s: entry 2 'Tessit.exe' has the launcher's own name and is never written\n"},
     };
     for (const Case& c : cases) {
         Kavo::KxTestFolder folder;
         PackageLayout layout;
-        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {u"docs\\a.txt", "xyzab", c.recordedSize, true}};
+        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {c.name, "xyzab", c.recordedSize, true}};
         folder.writeFile(u"packed.exe", buildPackage(layout));
         const fs::path packed = folder.path() / "packed.exe";
         testing::internal::CaptureStderr();
@@ -228,33 +310,51 @@ TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
         const std::string printed = testing::internal::GetCapturedStdout();
         const std::string warned = testing::internal::GetCapturedStderr();
         EXPECT_NE(printed.find("2 entries, consistent, not signed"), std::string::npos) << c.label << ": " << printed;
-        char expected[512] = {};
+        char expected[1024] = {};
         std::snprintf(expected, sizeof expected, c.warning, packed.u8string().c_str());
         EXPECT_EQ(warned, *c.warning ? std::string("tessit-pack: ") + expected : std::string()) << c.label;
     }
 }
 
-// The packer makes packages for Windows launchers whatever system it runs
-// on: it refuses what they would skip, and lets pass what lands inside the
-// folder.
-TEST(PackEntries, RefusesNamesALauncherWouldNotWrite)
+// The packer refuses what the launcher it packs onto would not write, or
+// would write as another entry's file, by that launcher's rules, and says
+// why; it lets pass what lands inside the folder.
+TEST(PackEntries, RefusesNamesTheLauncherWouldNotWrite)
 {
     struct Case {
-        const char16_t* name;
-        bool refused;
+        std::vector<std::u16string> names;
+        const char* windows; // the refusal for a Windows launcher; empty: accepted
+        const char* posix;   // and for a Linux one
     };
     const std::vector<Case> cases{
-        {u"a:b.txt", true},      {u"C:\\drive.txt", true}, {u"..\\up.txt", true},
-        {u"a\\..\\..\\up.txt", true}, {u"\\lead.txt", false},  {u"docs\\a.txt", false},
+        {{u"a:b.txt"}, "entry name 'a:b.txt' holds ':', which Windows reads as a drive or a stream", ""},
+        {{u"C:\\drive.txt"}, "entry name 'C:\\drive.txt' holds ':', which Windows reads as a drive or a stream", ""},
+        {{u"..\\up.txt"}, "entry name '..\\up.txt' would be written outside the target folder",
+         "entry name '..\\up.txt' would be written outside the target folder"},
+        {{u"tab\tname.txt"}, "entry name 'tab\tname.txt' holds a control character",
+         "entry name 'tab\tname.txt' holds a control character"},
+        {{u"docs\\"}, "entry name 'docs\\' names a folder, not a file", "entry name 'docs\\' names a folder, not a file"},
+        {{u"LPT1.log"}, "entry name 'LPT1.log' names a device on Windows", ""},
+        {{u"docs\\a.txt", u"docs/a.txt"}, "entry names 'docs\\a.txt' and 'docs/a.txt' are the same file on Windows",
+         "entry names 'docs\\a.txt' and 'docs/a.txt' are the same file"},
+        {{u"b.txt", u".\\B.txt"}, "entry names 'b.txt' and '.\\B.txt' are the same file on Windows", ""},
+        {{u"\\lead.txt", u"docs\\a.txt"}, "", ""},
     };
     for (const Case& c : cases) {
-        PackEntry entry;
-        entry.name = c.name;
-        entry.source = "source.txt";
-        entry.size = 1;
-        if (c.refused)
-            EXPECT_THROW(checkEntries({entry}), PackError) << testing::PrintToString(KxString(c.name));
-        else
-            EXPECT_NO_THROW(checkEntries({entry})) << testing::PrintToString(KxString(c.name));
+        std::vector<PackEntry> entries;
+        for (const std::u16string& name : c.names)
+            entries.push_back(PackEntry{KxString(name.c_str()), "source.txt", 1});
+        for (const NameRules rules : {NameRules::Windows, NameRules::Posix}) {
+            const std::string expected = rules == NameRules::Windows ? c.windows : c.posix;
+            SCOPED_TRACE(testing::PrintToString(KxString(c.names[0].c_str())) +
+                         (rules == NameRules::Windows ? " for Windows" : " for Linux"));
+            std::string refusal;
+            try {
+                checkEntries(entries, rules);
+            } catch (const PackError& error) {
+                refusal = error.what();
+            }
+            EXPECT_EQ(refusal, expected);
+        }
     }
 }

@@ -84,11 +84,26 @@ std::vector<PackEntry> collectEntries(const std::vector<std::string>& items, boo
     return entries;
 }
 
-void checkEntries(const std::vector<PackEntry>& entries)
+std::string unsafeNameReason(UnsafeName why)
+{
+    switch (why) {
+    case UnsafeName::None: break;
+    case UnsafeName::NamesNoFile: return "names a folder, not a file";
+    case UnsafeName::LeavesFolder: return "would be written outside the target folder";
+    case UnsafeName::ControlCharacter: return "holds a control character";
+    case UnsafeName::LoneSurrogate: return "holds half of a UTF-16 surrogate pair";
+    case UnsafeName::DriveOrStream: return "holds ':', which Windows reads as a drive or a stream";
+    case UnsafeName::DeviceName: return "names a device on Windows";
+    }
+    return "can be written";
+}
+
+void checkEntries(const std::vector<PackEntry>& entries, NameRules rules)
 {
     if (entries.empty() || entries.size() > size_t(kMaxEntries))
         throw PackError(std::to_string(entries.size()) + " entries; a package holds 1 to " +
                         std::to_string(kMaxEntries));
+    std::vector<Kavo::KxString> paths;
     for (size_t index = 0; index < entries.size(); ++index) {
         const PackEntry& entry = entries[index];
         if (entry.name.length() == 0)
@@ -96,19 +111,17 @@ void checkEntries(const std::vector<PackEntry>& entries)
         if (entry.name.length() > kMaxNameUnits)
             throw PackError("entry name " + quoted(entry.name) + " is longer than " + std::to_string(kMaxNameUnits) +
                             " UTF-16 units");
-        // Packages are made for Windows launchers as well, whatever system packs them.
-        if (entry.name.indexOfAny(u":", 0) != -1)
-            throw PackError("entry name " + quoted(entry.name) +
-                            " holds ':', which Windows reads as a drive or a stream");
-        if (isUnsafeEntryName(entry.name))
-            throw PackError("entry name " + quoted(entry.name) +
-                            " would be written outside the target folder");
+        UnsafeName why = UnsafeName::None;
+        const std::optional<EntryPath> path = resolveEntryName(entry.name, rules, &why);
+        if (!path)
+            throw PackError("entry name " + quoted(entry.name) + " " + unsafeNameReason(why));
         if (entry.size > uint64_t(std::numeric_limits<int32_t>::max()))
             throw PackError(entry.source, "larger than 2147483647 bytes");
         for (size_t earlier = 0; earlier < index; ++earlier)
-            if (entries[earlier].name.equalsIgnoreCase(entry.name))
+            if (sameEntryPath(paths[earlier], path->relative(), rules))
                 throw PackError("entry names " + quoted(entries[earlier].name) + " and " + quoted(entry.name) +
-                                " are the same file on Windows");
+                                " are the same file" + (rules == NameRules::Windows ? " on Windows" : ""));
+        paths.push_back(path->relative());
         if (isLauncherEntry(entry.name))
             std::fprintf(stderr, "tessit-pack: warning: entry %s has the launcher's own name and is never written\n",
                          quoted(entry.name).c_str());

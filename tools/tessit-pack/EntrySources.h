@@ -2,6 +2,7 @@
 #define TESSIT_TOOLS_ENTRYSOURCES_H
 
 #include "KxFoundation/KxString.h"
+#include "package/EntryName.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -25,8 +26,12 @@ struct PackEntry {
 // what it leads to is packed in its place.
 std::vector<PackEntry> collectEntries(const std::vector<std::string>& items, bool dereference = false);
 
-// Refuses a set of entries the launcher could not write faithfully.
-void checkEntries(const std::vector<PackEntry>& entries);
+// Refuses a set of entries a launcher that reads names by `rules` could not
+// write faithfully: names it would not write, and two names of one file.
+void checkEntries(const std::vector<PackEntry>& entries, NameRules rules);
+
+// Why a launcher does not write a name, in words.
+std::string unsafeNameReason(UnsafeName why);
 
 } // namespace Tessit
 

@@ -60,7 +60,7 @@ LauncherImage prepareLauncher(const fs::path& launcher, bool stripSignature, boo
     const std::optional<SecurityDirectory> directory = readSecurityDirectory(head.data(), head.size());
     if (!directory && !isElf(head))
         throw PackError(launcher, "not an executable (neither PE nor ELF)");
-    LauncherImage image{launcher, fs::file_size(launcher), std::nullopt};
+    LauncherImage image{launcher, fs::file_size(launcher), std::nullopt, directory ? NameRules::Windows : NameRules::Posix};
     if (directory && directory->isSigned()) {
         if (!stripSignature)
             throw PackError(launcher, "already signed; sign after packing, or pass --strip-signature");

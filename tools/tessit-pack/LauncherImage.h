@@ -1,6 +1,8 @@
 #ifndef TESSIT_TOOLS_LAUNCHERIMAGE_H
 #define TESSIT_TOOLS_LAUNCHERIMAGE_H
 
+#include "package/EntryName.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -12,6 +14,7 @@ struct LauncherImage {
     std::filesystem::path path;
     uint64_t end = 0;                            // the new header offset
     std::optional<uint64_t> clearedDirectoryAt;  // security directory entry to zero
+    NameRules rules = NameRules::Windows;        // how the launcher reads entry names
 
     // Zeroes what of the security directory entry lies among `count` bytes
     // copied from `offset` of the image, so that the copy names no

@@ -1,5 +1,6 @@
 #include "PackageCommands.h"
 
+#include "EntrySources.h"
 #include "PackError.h"
 #include "PathText.h"
 #include "TerminalText.h"
@@ -94,23 +95,30 @@ private:
     SignatureCheck m_signature;
 };
 
-// Who the signature says signed, once it could be read; no chain of trust
-// stands behind these names.
+// Who the signature says signed, once it could be read. No chain of trust
+// stands behind these names: the package's author chose them, so they are
+// shown escaped like any name.
 void printSigner(const SignatureCheck& signature)
 {
     if (signature.signerSubject.empty() && signature.signerIssuer.empty())
         return;
-    std::printf("signer: %s\n", signature.signerSubject.c_str());
-    std::printf("issuer: %s\n", signature.signerIssuer.c_str());
+    std::printf("signer: %s\n", terminalText(signature.signerSubject).c_str());
+    std::printf("issuer: %s\n", terminalText(signature.signerIssuer).c_str());
 }
 
-const char* noteFor(const KxString& name)
+// How the launcher the package is attached to reads its entries' names.
+NameRules launcherRules(const PackageLocation& location)
+{
+    return location.peImage ? NameRules::Windows : NameRules::Posix;
+}
+
+// Why the launcher will not write an entry; empty for one it writes.
+std::string notWrittenBecause(const KxString& name, NameRules rules)
 {
     if (isLauncherEntry(name))
-        return "  (the launcher's own name: never written)";
-    if (isUnsafeEntryName(name))
-        return "  (unsafe name: never written)";
-    return "";
+        return "the launcher's own name";
+    UnsafeName why = UnsafeName::None;
+    return resolveEntryName(name, rules, &why) ? std::string() : "unsafe name, " + unsafeNameReason(why);
 }
 
 } // namespace
@@ -124,7 +132,10 @@ int listPackage(const fs::path& file)
     std::printf("entries: %d\n", header.count);
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        std::printf("%4d %12d  %s%s\n", index + 1, header.sizes[size_t(index)], utf8Of(printableEntryName(name)).c_str(), noteFor(name));
+        const std::string reason = notWrittenBecause(name, launcherRules(location));
+        const std::string note = reason.empty() ? "" : "  (never written: " + reason + ")";
+        std::printf("%4d %12d  %s%s\n", index + 1, header.sizes[size_t(index)],
+                    utf8Of(printableEntryName(name)).c_str(), note.c_str());
     }
     std::printf("header offset: %u\n", location.headerOffset);
     std::printf("certificate table: offset %u, size %u\n", location.certificateOffset, location.certificateSize);
@@ -165,14 +176,34 @@ int verifyPackage(const fs::path& file)
     };
     for (const std::string& problem : layoutProblems(package.location()))
         report(problem);
+    const auto warn = [&](const std::string& warning) {
+        std::fprintf(stderr, "tessit-pack: warning: %s: %s\n", terminalText(utf8Of(file)).c_str(),
+                     terminalText(warning).c_str());
+    };
     // The launcher never reads them, so the package still opens and runs.
-    if (package.location().slack != 0)
-        std::fprintf(stderr, "tessit-pack: warning: %s: %llu bytes between the data area and the footer belong to no entry\n",
-                     utf8Of(file).c_str(), static_cast<unsigned long long>(package.location().slack));
+    // Where they are, an entry named like the launcher is taken to carry no
+    // bytes: had it carried some, every later entry is read from the wrong
+    // place, and nothing in the package tells which it is.
+    const uint64_t slack = package.location().slack;
+    if (slack != 0)
+        warn(std::to_string(slack) + " bytes between the data area and the footer belong to no entry");
+    for (int32_t index = 0; slack != 0 && index < header.count; ++index)
+        if (isLauncherEntry(header.name(index)) && header.sizes[size_t(index)] > 0)
+            warn("entry " + std::to_string(index + 1) + " has the launcher's own name and records " +
+                 std::to_string(header.sizes[size_t(index)]) +
+                 " bytes, taken to be stored nowhere since the data area has room to spare: had they been stored, "
+                 "every later entry is read from the wrong place");
+    // The launcher skips its own name by design, and names it must not write
+    // because a package should not hold them.
+    const NameRules rules = launcherRules(package.location());
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
-        if (isUnsafeEntryName(name))
-            report("unsafe entry name '" + utf8Of(printableEntryName(name)) + "'");
+        const std::string shown = "'" + utf8Of(printableEntryName(name)) + "'";
+        UnsafeName why = UnsafeName::None;
+        if (isLauncherEntry(name))
+            warn("entry " + std::to_string(index + 1) + " " + shown + " has the launcher's own name and is never written");
+        else if (!resolveEntryName(name, rules, &why))
+            report("unsafe entry name " + shown + ": " + unsafeNameReason(why) + "; the launcher never writes it");
     }
     // A table that does not end the file was reported with the layout.
     const SignatureCheck& signature = package.signature();

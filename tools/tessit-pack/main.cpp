@@ -33,11 +33,11 @@ struct Options {
 int build(const Options& options)
 {
     const std::vector<PackEntry> entries = collectEntries(options.items, options.dereference);
-    checkEntries(entries);
     const std::filesystem::path launcherPath = options.target.empty()
                                                    ? pathFromUtf8(options.launcher)
                                                    : targetLauncher(options.target, runningProgram());
     const LauncherImage launcher = prepareLauncher(launcherPath, options.stripSignature, options.replacePackage);
+    checkEntries(entries, launcher.rules);
     writePackage(launcher, options.oemId, entries, pathFromUtf8(options.output));
     return 0;
 }

@@ -36,12 +36,21 @@ struct EntryPath {
     Kavo::KxString relative() const;
 };
 
-// Where `name` is written, or nothing for a name that must not be written:
-// one that names no file (empty, or ending in a separator or in '.'), holds
-// a level of dots and spaces that may climb out of the folder, a control
-// character or a lone surrogate, or, under Windows rules, a drive or stream
-// mark or a device name.
-std::optional<EntryPath> resolveEntryName(const Kavo::KxString& name, NameRules rules = hostNameRules());
+// Why a name must not be written.
+enum class UnsafeName {
+    None,
+    NamesNoFile,      // empty, or ending in a separator or in '.'
+    LeavesFolder,     // a level of dots and spaces, which may climb out
+    ControlCharacter, // it would forge log lines or act on a terminal
+    LoneSurrogate,    // half a pair: no other program could spell it
+    DriveOrStream,    // ':' under Windows rules
+    DeviceName,       // CON, AUX, LPT1.txt and the like under Windows rules
+};
+
+// Where `name` is written, or nothing for a name that must not be written,
+// `why` (when given) then telling the reason.
+std::optional<EntryPath> resolveEntryName(const Kavo::KxString& name, NameRules rules = hostNameRules(),
+                                          UnsafeName* why = nullptr);
 
 inline bool isUnsafeEntryName(const Kavo::KxString& name, NameRules rules = hostNameRules())
 {

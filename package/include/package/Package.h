@@ -50,6 +50,7 @@ struct PackageLocation {
     uint32_t footerCandidates = 0;  // places before the table where a footer fits
     uint32_t headerOffset = 0;      // H
     uint64_t slack = 0;             // bytes between the data area and the footer, never read
+    bool peImage = false;           // a Windows launcher's: its entries' names are read as Windows reads them
 };
 
 enum class OpenOutcome { Opened, Failed, Stopped };
