@@ -1,7 +1,7 @@
 #include "app/Tessit.h"
 
 #include "TessitDlg.h"
-#include "package/LauncherTexts.h"
+#include "texts/LauncherTexts.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "TessitDlg.h"
 
 #include "KxFoundation/KxPath.h"
-#include "package/LauncherTexts.h"
+#include "texts/LauncherTexts.h"
 #include "package/SignatureCheck.h"
 
 

@@ -3,7 +3,7 @@
 
 #include "KxFoundation/KxString.h"
 #include "app/LaunchSettings.h"
-#include "package/Package.h"
+#include "package/PackageExtraction.h"
 #include "platform/Platform.h"
 
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "KxTestFolder.h"
 #include "PackageFixture.h"
 
-#include "package/PackageFormat.h"
+#include "package/PackageExtraction.h"
 #include "package/SignatureCheck.h"
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"

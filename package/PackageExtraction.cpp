@@ -1,5 +1,6 @@
-#include "package/LauncherTexts.h"
-#include "package/PackageFormat.h"
+#include "package/PackageExtraction.h"
+
+#include "texts/LauncherTexts.h"
 
 #include "KxFoundation/KxFile.h"
 #include "KxFoundation/KxFolder.h"

@@ -1,5 +1,7 @@
 #include "Unix/TerminalDialog.h"
 
+#include "texts/WindowText.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -48,7 +50,7 @@ void TerminalDialog::drawIcon(int, int, IconHandle) {}
 void TerminalDialog::defaultPaint()
 {
     if (isatty(STDERR_FILENO)) {
-        std::fputs("Please wait...\n", stderr);
+        std::fputs(TESSIT_WINDOW_LINE "\n", stderr);
         std::fflush(stderr);
     }
 }

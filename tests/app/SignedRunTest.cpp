@@ -3,7 +3,7 @@
 #include "RunSequenceFixture.h"
 
 #include "KxFoundation/KxPath.h"
-#include "package/LauncherTexts.h"
+#include "texts/LauncherTexts.h"
 #include "platform/NativeSignatureCrypto.h"
 
 #include <algorithm>

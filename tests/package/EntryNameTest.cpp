@@ -2,7 +2,7 @@
 #include "LauncherTextLine.h"
 #include "PackageTestSupport.h"
 
-#include "package/Package.h"
+#include "package/EntryName.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "KxTestPrinting.h"
 #include "PackageTestSupport.h"
 
-#include "package/LauncherTexts.h"
+#include "texts/LauncherTexts.h"
 
 #include <gtest/gtest.h>
 

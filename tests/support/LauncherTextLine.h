@@ -2,7 +2,7 @@
 #define TESSIT_TESTS_SUPPORT_LAUNCHERTEXTLINE_H
 
 #include "KxFoundation/KxString.h"
-#include "package/LauncherTexts.h"
+#include "texts/LauncherTexts.h"
 
 namespace Tessit {
 

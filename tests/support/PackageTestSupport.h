@@ -6,8 +6,8 @@
 #include "RecordingPlatform.h"
 
 #include "KxFoundation/KxPath.h"
-#include "package/LauncherTexts.h"
-#include "package/Package.h"
+#include "texts/LauncherTexts.h"
+#include "package/PackageExtraction.h"
 #include "platform/NativePackagePlatform.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "PackError.h"
 #include "PathText.h"
 #include "TerminalText.h"
-#include "package/PackageFormat.h"
+#include "package/PackageExtraction.h"
 #include "package/SignatureCheck.h"
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"

@@ -1,7 +1,7 @@
 #include "TerminalText.h"
 
 #include "PathText.h"
-#include "package/Package.h"
+#include "package/EntryName.h"
 
 #include <cstdio>
 

@@ -1,4 +1,7 @@
-#include "package/LauncherTexts.h"
+#include "package/Package.h"
+
+#include "package/EntryName.h"
+#include "texts/LauncherTexts.h"
 #include "package/LittleEndian.h"
 #include "package/PackageCodec.h"
 #include "package/PeImage.h"

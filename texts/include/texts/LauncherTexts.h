@@ -1,5 +1,5 @@
-#ifndef TESSIT_PACKAGE_LAUNCHERTEXTS_H
-#define TESSIT_PACKAGE_LAUNCHERTEXTS_H
+#ifndef TESSIT_TEXTS_LAUNCHERTEXTS_H
+#define TESSIT_TEXTS_LAUNCHERTEXTS_H
 
 #include "KxFoundation/KxString.h"
 
@@ -9,7 +9,7 @@
 // the texts of its message boxes. People, support scripts and the tools
 // that collect traces match them as they stand, odd spelling, spacing and
 // punctuation included, so each is kept to the byte. They live here, below
-// every layer that writes them; a new text of the launcher goes here too.
+// every layer that shows them; a new text of the launcher goes here too.
 // Formats take the arguments of KxString::format.
 
 namespace Tessit {
@@ -65,6 +65,9 @@ inline constexpr char16_t kLogEntry[] = u"File%02d : %@(%d)\n"; // number from 1
 inline constexpr char16_t kLogDamaged[] = u"damaged: [%@]\n";
 inline constexpr char16_t kLogRegister[] = u"Register : %@\n";
 inline constexpr char16_t kLogExecute[] = u"Execute : %@\n";
+
+// The progress window's line is in texts/WindowText.h, where the resource
+// compiler reads it too.
 
 // Message boxes. The window's title is also the caption of the box that
 // turns a second instance away; the other boxes carry the program's name.

@@ -1,0 +1,57 @@
+#ifndef TESSIT_PACKAGE_PACKAGEEXTRACTION_H
+#define TESSIT_PACKAGE_PACKAGEEXTRACTION_H
+
+#include "KxFoundation/KxFile.h"
+#include "KxFoundation/KxString.h"
+#include "package/EntryName.h"
+#include "package/Package.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Tessit {
+
+enum class EntryOutcome {
+    Written,          // the whole entry is on disk, forced to the device
+    SkippedLauncher,  // the launcher's own file, never written
+    SkippedUnsafe,    // a name that must not be written
+    NotCreated,       // the target or its folder could not be made; its bytes passed over
+    Damaged,          // a short or failed read, write or flush, or a held entry that is not the entry
+};
+
+struct ExtractionReport {
+    std::vector<EntryOutcome> entries; // one per entry, in table order
+    // Per entry, where it was written below the target folder (as
+    // EntryPath::relative gives it); empty for an entry not written.
+    std::vector<KxString> writtenPaths;
+    KxString firstDamagedTarget;       // empty when nothing was damaged
+    // The written entries chosen to be held, held open (KxFile::openHeldIn)
+    // from the end of their extraction until the report is dropped.
+    std::vector<std::unique_ptr<Kavo::KxFile>> heldEntries;
+
+    bool damaged() const { return firstDamagedTarget.length() != 0; }
+    // Whether the file `name` names was written by this extraction, by
+    // whichever entry and however spelt: the system's rules decide which
+    // names are one file.
+    bool wrote(const KxString& name) const;
+};
+
+// Tells the entries to hold, by the path below the target folder they are
+// written to: at least the programs run after the extraction.
+using HeldEntryTest = std::function<bool(const KxString& path)>;
+
+// Writes every entry of the opened `package` below `targetFolder` (which
+// ends in a separator), then closes the package. Each entry `isHeld` chooses
+// is held from the end of its copy and read back against the package, so
+// that what is started or loaded later is the entry and nothing put in its
+// place meanwhile. Every folder level on an entry's way is opened from the
+// one above it, never through a link or reparse point, and the entry is
+// made and renamed from its folder, so no level swapped meanwhile can lead
+// it elsewhere.
+ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, KxString& log,
+                                const HeldEntryTest& isHeld = HeldEntryTest());
+
+} // namespace Tessit
+
+#endif
