@@ -312,6 +312,9 @@ TEST_F(LauncherBinaryTest, AUsersOwnGroupMayWriteToTheirFolders)
         fs::create_directories(temporaryBase);
         fs::create_directories(profile.parent_path());
         std::ofstream(profile) << "[UI]\nOEM=1\n";
+        // The user's own regsvr32 stand-in, or the one PATH has next.
+        for (const fs::path& path : {root.path() / "bin", root.path() / "bin/regsvr32"})
+            ASSERT_EQ(chown(path.c_str(), user.uid, user.gid), 0) << path;
         for (const auto& [path, mode] : {std::pair{temporaryBase, mode_t(0775)}, std::pair{root.path() / "config", mode_t(0775)},
                                          std::pair{profile.parent_path(), mode_t(0775)}, std::pair{profile, mode_t(0664)}}) {
             ASSERT_EQ(chown(path.c_str(), user.uid, user.gid), 0) << path;
@@ -336,6 +339,7 @@ TEST_F(LauncherBinaryTest, AUsersOwnGroupMayWriteToTheirFolders)
         } else {
             EXPECT_EQ(awaitFile(temp / "main-tool.txt"), "arguments: 1\nparameters: 0\t47\t\nfolder: " + temp.string() +
                                                               "\nthe installer had finished\n");
+            EXPECT_EQ(awaitFile(root.path() / "bin/regsvr32-calls.txt"), "[/s][" + (temp / "Viewer.ocx").string() + "]\n");
         }
         struct stat status {};
         ASSERT_EQ(stat(profile.c_str(), &status), 0);
