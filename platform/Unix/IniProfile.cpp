@@ -98,13 +98,13 @@ bool writeEntry(const std::string& path, const std::string& section, const std::
     const std::string::size_type slash = path.rfind('/');
     if (slash == std::string::npos)
         return false;
-    const std::optional<std::string> folder = resolveSafePath(path.substr(0, slash), MissingLevel::MakeFolder);
-    if (!folder)
+    const ResolvedPath folder = resolveSafePath(path.substr(0, slash), MissingLevel::MakeFolder);
+    if (!folder.path)
         return false;
-    const std::optional<std::string> file = resolveSafePath(*folder + path.substr(slash), MissingLevel::AllowLast);
-    if (!file)
+    const ResolvedPath file = resolveSafePath(*folder.path + path.substr(slash), MissingLevel::AllowLast);
+    if (!file.path)
         return false;
-    const std::optional<std::string> text = readWhole(*file);
+    const std::optional<std::string> text = readWhole(*file.path);
     if (!text)
         return false;
     const std::string number = std::to_string(value);
@@ -113,7 +113,7 @@ bool writeEntry(const std::string& path, const std::string& section, const std::
     // would take in what follows it: such a file cannot be edited safely.
     if (iniEntryValues(edited, section, entry) != std::vector<std::string>{number})
         return false;
-    return replaceFile(*file, edited);
+    return replaceFile(*file.path, edited);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Unix/IniProfile.h"
 #include "Unix/PosixInstanceLock.h"
 #include "Unix/PosixProcess.h"
+#include "Unix/TempFolderChoice.h"
 #include "Unix/TerminalDialog.h"
 #include "WindowsCommandLine.h"
 #include "KxFoundation/KxPath.h"
@@ -71,14 +72,23 @@ KxString NativePlatform::applicationName() { return applicationNameFromPath(exec
 
 KxString NativePlatform::executablePath() { return m_state->executablePath; }
 
-KxString NativePlatform::tempFolder() { return userTempFolder(); }
+// The message box only says there is none; the trace says which folder on
+// the way was refused and why, for whoever has to set it right.
+KxString NativePlatform::tempFolder()
+{
+    const TempFolderChoice choice = chooseUserTempFolder();
+    if (choice.folder.length() == 0)
+        debugOutput(KxString(u"temp folder refused: ") + pathFromNative(choice.refusal) + u"\n");
+    return choice.folder;
+}
 
 // The mutex's namesake is a lock folder in the private temporary folder, so
-// only the same user's instances meet there, as in one Windows logon.
+// only the same user's instances meet there, as in one Windows logon. Where
+// there is none the run finds so, and traces why, when it asks for it.
 std::unique_ptr<NamedMutex> NativePlatform::createNamedMutex(const KxString& name, bool& alreadyExists)
 {
     alreadyExists = false;
-    const KxString folder = tempFolder();
+    const KxString folder = userTempFolder();
     if (folder.length() == 0)
         return nullptr;
     return lockInstanceFolder(nativePath(folder + name + u".lock"), alreadyExists);

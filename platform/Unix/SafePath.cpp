@@ -1,6 +1,12 @@
 #include "Unix/SafePath.h"
 
+#include "Unix/PrivateGroup.h"
+
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,14 +22,44 @@ constexpr int kLinkLimit = 40;
 
 bool isOwnedByRootOrUser(const struct stat& status) { return status.st_uid == 0 || status.st_uid == ::geteuid(); }
 
-bool isClosedToOthers(const struct stat& status) { return (status.st_mode & (S_IWGRP | S_IWOTH)) == 0; }
-
-// Whoever may write into a folder may rename its entries and put others in
-// their place after they were checked; the sticky bit keeps each user to
-// their own entries.
-bool isSafeFolder(const struct stat& status)
+// Why someone other than root and the user could change what `status`
+// describes, or nothing. Whoever may write into a folder may rename its
+// entries and put others in their place after they were checked; the sticky
+// bit keeps each user to their own entries. Whoever may write to a file may
+// change what was read from it. A private group's only member is the owner.
+std::optional<std::string> whyOthersMayWrite(const struct stat& status)
 {
-    return isOwnedByRootOrUser(status) && (isClosedToOthers(status) || (status.st_mode & S_ISVTX) != 0);
+    if (!isOwnedByRootOrUser(status))
+        return "it belongs to another user than root and the running one";
+    if (S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX) != 0)
+        return std::nullopt;
+    if ((status.st_mode & S_IWOTH) != 0)
+        return "others may write to it";
+    if ((status.st_mode & S_IWGRP) != 0 && !isPrivateGroupOf(status.st_gid, status.st_uid))
+        return "its group may write to it and has other members than its owner";
+    return std::nullopt;
+}
+
+std::string userText(uid_t user)
+{
+    const passwd* entry = ::getpwuid(user);
+    return std::to_string(user) + (entry ? std::string(" (") + entry->pw_name + ")" : std::string());
+}
+
+std::string groupText(gid_t group)
+{
+    const struct group* entry = ::getgrgid(group);
+    return std::to_string(group) + (entry ? std::string(" (") + entry->gr_name + ")" : std::string());
+}
+
+ResolvedPath refused(const std::string& level, const std::string& reason)
+{
+    return ResolvedPath{std::nullopt, (level.empty() ? std::string("/") : level) + ": " + reason};
+}
+
+ResolvedPath refused(const std::string& level, const struct stat& status, const std::string& reason)
+{
+    return refused(level, ownerAndMode(status) + ": " + reason);
 }
 
 void prependLevels(std::deque<std::string>& pending, const std::string& path)
@@ -42,11 +78,22 @@ void prependLevels(std::deque<std::string>& pending, const std::string& path)
 
 } // namespace
 
-std::optional<std::string> resolveSafePath(const std::string& path, MissingLevel missing)
+std::string ownerAndMode(const struct stat& status)
 {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", unsigned(status.st_mode & 07777));
+    return "owner " + userText(status.st_uid) + ", group " + groupText(status.st_gid) + ", mode " + mode;
+}
+
+ResolvedPath resolveSafePath(const std::string& path, MissingLevel missing)
+{
+    if (path.empty() || path.front() != '/')
+        return refused(path, "not an absolute path");
     struct stat status;
-    if (path.empty() || path.front() != '/' || ::lstat("/", &status) != 0 || !isSafeFolder(status))
-        return std::nullopt;
+    if (::lstat("/", &status) != 0)
+        return refused("/", std::strerror(errno));
+    if (const std::optional<std::string> reason = whyOthersMayWrite(status))
+        return refused("/", status, *reason);
     std::string resolved; // empty for the root
     std::deque<std::string> pending;
     prependLevels(pending, path);
@@ -64,32 +111,36 @@ std::optional<std::string> resolveSafePath(const std::string& path, MissingLevel
         const std::string level = resolved + "/" + name;
         if (::lstat(level.c_str(), &status) != 0) {
             if (errno != ENOENT)
-                return std::nullopt;
+                return refused(level, std::strerror(errno));
             if (missing == MissingLevel::AllowLast && pending.empty())
-                return level;
-            if (missing != MissingLevel::MakeFolder || (::mkdir(level.c_str(), S_IRWXU) != 0 && errno != EEXIST) ||
-                ::lstat(level.c_str(), &status) != 0)
-                return std::nullopt;
+                return ResolvedPath{level, {}};
+            if (missing != MissingLevel::MakeFolder)
+                return refused(level, std::strerror(ENOENT));
+            if ((::mkdir(level.c_str(), S_IRWXU) != 0 && errno != EEXIST) || ::lstat(level.c_str(), &status) != 0)
+                return refused(level, std::string("cannot be made: ") + std::strerror(errno));
         }
         if (S_ISLNK(status.st_mode)) {
+            if (!isOwnedByRootOrUser(status))
+                return refused(level, status, "a link that belongs to another user than root and the running one");
+            if (++links > kLinkLimit)
+                return refused(level, "more than " + std::to_string(kLinkLimit) + " links on the way");
             std::vector<char> target(size_t(status.st_size) + 2);
             const ssize_t length = ::readlink(level.c_str(), target.data(), target.size());
-            if (!isOwnedByRootOrUser(status) || ++links > kLinkLimit || length <= 0 || size_t(length) >= target.size())
-                return std::nullopt;
+            if (length <= 0 || size_t(length) >= target.size())
+                return refused(level, status, "a link that cannot be read");
             const std::string leadsTo(target.data(), size_t(length));
             if (leadsTo.front() == '/')
                 resolved.clear();
             prependLevels(pending, leadsTo);
             continue;
         }
-        const bool safe = S_ISDIR(status.st_mode)
-            ? isSafeFolder(status)
-            : S_ISREG(status.st_mode) && pending.empty() && isOwnedByRootOrUser(status) && isClosedToOthers(status);
-        if (!safe)
-            return std::nullopt;
+        if (!S_ISDIR(status.st_mode) && !(S_ISREG(status.st_mode) && pending.empty()))
+            return refused(level, status, pending.empty() ? "neither a folder nor a regular file" : "not a folder");
+        if (const std::optional<std::string> reason = whyOthersMayWrite(status))
+            return refused(level, status, *reason);
         resolved = level;
     }
-    return resolved.empty() ? std::string("/") : resolved;
+    return ResolvedPath{resolved.empty() ? std::string("/") : resolved, {}};
 }
 
 } // namespace Tessit

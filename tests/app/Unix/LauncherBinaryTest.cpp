@@ -1,8 +1,27 @@
 // The real Linux launcher's whole job, and the runs it refuses.
 #include "KxFileSizeLimit.h"
 #include "LauncherBinaryFixture.h"
+#include "Unix/ScratchAccounts.h"
+
+#include <grp.h>
+#include <pwd.h>
+
+#include <fstream>
 
 using namespace Tessit;
+
+namespace {
+
+// A folder's owner and group as the trace names them.
+std::string ownerText(uid_t owner, gid_t group)
+{
+    const passwd* user = getpwuid(owner);
+    std::string text = std::to_string(owner) + (user ? std::string(" (") + user->pw_name + ")" : std::string());
+    const struct group* entry = getgrgid(group);
+    return text + ", group " + std::to_string(group) + (entry ? std::string(" (") + entry->gr_name + ")" : std::string());
+}
+
+} // namespace
 
 TEST_F(LauncherBinaryTest, DoesTheWholeJobInOrder)
 {
@@ -246,7 +265,8 @@ TEST_F(LauncherBinaryTest, ThePrivateFolderAndItsFoldersAreTheUsersAlone)
 
 // Where others may write into the folder that holds the private folder
 // without the sticky bit, they could swap the private folder after it was
-// checked: such a temporary folder is refused.
+// checked: such a temporary folder is refused, and the trace says which
+// folder, its owner and mode, and why.
 TEST_F(LauncherBinaryTest, AFolderOthersCouldSwapThePrivateFolderInIsRefused)
 {
     const fs::path package = pack("Setup", 47);
@@ -254,7 +274,7 @@ TEST_F(LauncherBinaryTest, AFolderOthersCouldSwapThePrivateFolderInIsRefused)
         mode_t mode;
         bool refused;
     };
-    for (const Case& c : {Case{0777, true}, Case{0770, true}, Case{01777, false}, Case{0755, false}}) {
+    for (const Case& c : {Case{0777, true}, Case{01777, false}, Case{0755, false}}) {
         temporaryBase = root.path() / ("shared-" + std::to_string(c.mode));
         fs::create_directories(temporaryBase);
         chmod(temporaryBase.c_str(), c.mode);
@@ -264,6 +284,68 @@ TEST_F(LauncherBinaryTest, AFolderOthersCouldSwapThePrivateFolderInIsRefused)
         EXPECT_EQ(outcome.exitCode, c.refused ? 1 : 0) << std::oct << c.mode;
         EXPECT_EQ(outcome.errorOutput, c.refused ? "Setup: error: Can not find temp folder!!!\n" : "") << std::oct << c.mode;
         EXPECT_EQ(fs::exists(tempFolder()), !c.refused) << std::oct << c.mode;
+        const std::string refusal = "temp folder refused: " + temporaryBase.string() + ": owner " +
+                                    ownerText(getuid(), getgid()) + ", mode 0777: others may write to it\n";
+        EXPECT_EQ(readText(traceFile).find(refusal) != std::string::npos, c.refused) << readText(traceFile);
+        fs::remove(traceFile);
+    }
+}
+
+// Debian gives each user a group of their own and umask 002, so the folders
+// they make are open to their group: that lets nobody else in, and the run
+// goes on, the profile they made so updated, its mode kept. Once another
+// user shares the group, the same folder is refused.
+TEST_F(LauncherBinaryTest, AUsersOwnGroupMayWriteToTheirFolders)
+{
+    if (const std::optional<std::string> reason = ScratchAccounts::whyUnavailable())
+        GTEST_SKIP() << reason.value();
+    const fs::path package = pack("Setup", 47);
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared ? "a group shared with another user" : "the user's own group");
+        ScratchAccounts accounts;
+        const ScratchAccounts::User user = accounts.addUserWithPrivateGroup();
+        if (shared)
+            accounts.addUser(user.gid);
+        temporaryBase = root.path() / ("tmp-" + user.name);
+        traceFile = temporaryBase / "trace.txt";
+        const fs::path profile = root.path() / "config/QIRA/QIRA.conf";
+        fs::create_directories(temporaryBase);
+        fs::create_directories(profile.parent_path());
+        std::ofstream(profile) << "[UI]\nOEM=1\n";
+        // The user's own regsvr32 stand-in, or the one PATH has next.
+        for (const fs::path& path : {root.path() / "bin", root.path() / "bin/regsvr32"})
+            ASSERT_EQ(chown(path.c_str(), user.uid, user.gid), 0) << path;
+        for (const auto& [path, mode] : {std::pair{temporaryBase, mode_t(0775)}, std::pair{root.path() / "config", mode_t(0775)},
+                                         std::pair{profile.parent_path(), mode_t(0775)}, std::pair{profile, mode_t(0664)}}) {
+            ASSERT_EQ(chown(path.c_str(), user.uid, user.gid), 0) << path;
+            ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
+        }
+        const fs::path temp = temporaryBase / ("tessit-" + std::to_string(user.uid));
+
+        const mode_t previousMask = umask(002);
+        const Outcome outcome = run("/usr/bin/setpriv", {"--reuid=" + std::to_string(user.uid),
+                                                         "--regid=" + std::to_string(user.gid), "--clear-groups", "--",
+                                                         package.string()});
+        umask(previousMask);
+
+        EXPECT_EQ(outcome.exitCode, shared ? 1 : 0) << outcome.errorOutput;
+        EXPECT_EQ(outcome.errorOutput, shared ? "Setup: error: Can not find temp folder!!!\n" : "");
+        if (shared) {
+            const std::string refusal = "temp folder refused: " + temporaryBase.string() + ": owner " +
+                                        ownerText(user.uid, user.gid) +
+                                        ", mode 0775: its group may write to it and has other members than its owner\n";
+            EXPECT_NE(readText(traceFile).find(refusal), std::string::npos) << readText(traceFile);
+            EXPECT_FALSE(fs::exists(temp));
+        } else {
+            EXPECT_EQ(awaitFile(temp / "main-tool.txt"), "arguments: 1\nparameters: 0\t47\t\nfolder: " + temp.string() +
+                                                              "\nthe installer had finished\n");
+            EXPECT_EQ(awaitFile(root.path() / "bin/regsvr32-calls.txt"), "[/s][" + (temp / "Viewer.ocx").string() + "]\n");
+        }
+        struct stat status {};
+        ASSERT_EQ(stat(profile.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, mode_t(0664));
+        EXPECT_EQ(readText(profile), shared ? "[UI]\nOEM=1\n" : "[UI]\nOEM=47\n");
+        fs::remove_all(root.path() / "config");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "KxTestFolder.h"
 
 #include "Unix/IniProfile.h"
+#include "Unix/ScratchAccounts.h"
 
 #include <gtest/gtest.h>
 
@@ -213,6 +214,61 @@ TEST(IniProfile, LeavesAProfileOthersCouldRedirectOrOwnAlone)
         EXPECT_FALSE(writeProfileInt((folder.path() / "config/QIRA/QIRA.conf").string(), "UI", "OEM", 47));
 
         EXPECT_TRUE(stateOf(folder.path() / c.watched) == before) << stateOf(folder.path() / c.watched).bytes;
+    }
+}
+
+// Debian gives each user a group of their own and umask 002, so their
+// folders and files are open to their group: that lets nobody else in, and
+// the profile is written, its mode kept. Open to a group someone else is in,
+// each of the levels keeps the profile from being written.
+TEST(IniProfile, WritesWhereOnlyTheOwnersOwnGroupMayWriteBesideThem)
+{
+    if (const std::optional<std::string> reason = ScratchAccounts::whyUnavailable())
+        GTEST_SKIP() << reason.value();
+    namespace fs = std::filesystem;
+    enum Group { kOwn, kShared, kAnothersOwn };
+    struct Level {
+        mode_t mode;
+        Group group;
+    };
+    struct Case {
+        const char* what;
+        Level configHome;
+        Level application;
+        Level file;
+        bool written;
+    };
+    const Case cases[] = {
+        {"everything open to the user's own group", {0775, kOwn}, {0775, kOwn}, {0664, kOwn}, true},
+        {"the config home open to a shared group", {0775, kShared}, {0775, kOwn}, {0664, kOwn}, false},
+        {"the application folder open to a shared group", {0775, kOwn}, {0770, kShared}, {0664, kOwn}, false},
+        {"the file open to a shared group", {0775, kOwn}, {0775, kOwn}, {0660, kShared}, false},
+        {"the file open to another user's own group", {0755, kOwn}, {0755, kOwn}, {0664, kAnothersOwn}, false},
+    };
+    ScratchAccounts accounts;
+    const ScratchAccounts::User user = accounts.addUserWithPrivateGroup();
+    const ScratchAccounts::User another = accounts.addUserWithPrivateGroup();
+    const gid_t shared = accounts.addGroup({user.name, another.name});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Kavo::KxTestFolder folder;
+        const fs::path profile = folder.path() / "config/QIRA/QIRA.conf";
+        fs::create_directories(profile.parent_path());
+        std::ofstream(profile) << "[UI]\nOEM=1\n";
+        for (const auto& [path, level] : {std::pair{profile.parent_path().parent_path(), c.configHome},
+                                          std::pair{profile.parent_path(), c.application}, std::pair{profile, c.file}}) {
+            const gid_t group = level.group == kOwn ? user.gid : level.group == kShared ? shared : another.gid;
+            ASSERT_EQ(chown(path.c_str(), user.uid, group), 0) << path;
+            ASSERT_EQ(chmod(path.c_str(), level.mode), 0) << path;
+        }
+
+        const std::string result = ScratchAccounts::runAs(
+            user, [&] { return writeProfileInt(profile.string(), "UI", "OEM", 47) ? "written" : "left alone"; });
+
+        EXPECT_EQ(result, c.written ? "written" : "left alone");
+        EXPECT_TRUE(stateOf(profile) == (FileState{c.written ? "[UI]\nOEM=47\n" : "[UI]\nOEM=1\n", user.uid, c.file.mode}))
+            << stateOf(profile).bytes;
+        EXPECT_EQ(entryCount(profile.parent_path()), 1u);
     }
 }
 
