@@ -61,7 +61,7 @@ void Package::close()
 uint64_t Package::dataOffset() const { return location().headerOffset + headerBytes(m_header.count); }
 
 // The running launcher's own file is opened as the image that runs, never
-// again by its path. The file's length is the open file's.
+// again by its path. The file's length is the open file's, measured once.
 const OpenResult& Package::openFooter(const KxString& executablePath, KxString& log)
 {
     m_executablePath = executablePath;
@@ -72,14 +72,16 @@ const OpenResult& Package::openFooter(const KxString& executablePath, KxString& 
         return fail(OpenProblem::ExecutableNotFound, kMessageExecutableNotFound);
     const KxString shownPath = printableEntryName(m_executablePath);
     log.appendFormat(kLogModule, &shownPath);
-    // The whole 64-bit length counts: a package may pass 4 GiB.
-    if (found->length <= 4)
-        return stop(OpenProblem::TooShort);
     const bool opened = found->runningImage ? m_file.openRunningImage() : m_file.open(found->fullPath, false);
     const int64_t length = opened ? m_file.length() : -1;
     if (length < 0) {
         m_file.close();
         return fail(OpenProblem::CannotOpen, kMessageCannotOpen);
+    }
+    // The whole 64-bit length counts: a package may pass 4 GiB.
+    if (length <= 4) {
+        m_file.close();
+        return stop(OpenProblem::TooShort);
     }
     PackageLocation& location = m_result.location;
     location.fileLength = uint64_t(length);

@@ -2,6 +2,7 @@
 
 #include "KxFoundation/KxString.h"
 #include "KxFoundation/Unix/KxNativePath.h"
+#include "Unix/KxRunningProgram.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -63,11 +64,9 @@ int32_t _kx_descriptor_open_held_in(intptr_t folder, const KxString& name)
     return descriptor;
 }
 
-// The kernel's link to the mapped file, which follows it through renames
-// and even once its name is gone.
 int32_t _kx_descriptor_open_running_image()
 {
-    return retryingInterrupted([] { return ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC); });
+    return retryingInterrupted([] { return ::open(kRunningProgramFile, O_RDONLY | O_CLOEXEC); });
 }
 
 int32_t _kx_descriptor_read(int32_t descriptor, void* buffer, int32_t count)

@@ -1,6 +1,7 @@
 #include "KxFoundation/KxPath.h"
 
 #include "KxFoundation/Unix/KxNativePath.h"
+#include "Unix/KxRunningProgram.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -28,7 +29,7 @@ KxString modulePath()
 {
     std::vector<char> buffer(256);
     for (;;) {
-        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        const ssize_t length = ::readlink(kRunningProgramFile, buffer.data(), buffer.size());
         if (length < 0)
             return KxString();
         if (size_t(length) < buffer.size())

@@ -70,17 +70,6 @@ std::optional<std::string> readWhole(const std::string& path)
     }
 }
 
-bool writeAll(Kavo::KxFile& file, const std::string& bytes)
-{
-    for (size_t written = 0; written < bytes.size();) {
-        const int32_t count = file.write(bytes.data() + written, uint32_t(bytes.size() - written));
-        if (count <= 0)
-            return false;
-        written += size_t(count);
-    }
-    return true;
-}
-
 // A new file is the user's alone; one that was there keeps its mode. What a
 // killed run left beside the file goes first: the profile's own parts, not
 // those of other files in its folder.
@@ -89,7 +78,7 @@ bool replaceFile(const std::string& path, const std::string& bytes)
     const Kavo::KxString target = Kavo::pathFromNative(path);
     Kavo::removeReplacementLeftoversOf(target, kPartKind);
     Kavo::KxReplacement replacement(target, kPartKind, Kavo::KxReplacementAccess::KeepTarget);
-    return replacement.create() && writeAll(replacement.file(), bytes) && replacement.finish() &&
+    return replacement.create() && replacement.file().writeAll(bytes.data(), uint32_t(bytes.size())) && replacement.finish() &&
            replacement.commit();
 }
 

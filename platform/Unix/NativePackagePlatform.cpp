@@ -36,16 +36,15 @@ private:
     std::optional<KxString> m_runningExecutable;
 };
 
-// The running executable is found by the kernel's link to its image: the
-// path it was started from may name another file by now, or nothing.
+// The running executable is always there: it is read through the kernel's
+// link to its image, whatever the path it was started from names by now.
 std::optional<FoundFile> PosixPackagePlatform::findFile(const KxString& path)
 {
     struct stat status;
     const bool runningImage = isRunningExecutable(path);
-    const std::string statusOf = runningImage ? std::string("/proc/self/exe") : Kavo::nativePath(path);
-    if (::stat(statusOf.c_str(), &status) != 0)
+    if (!runningImage && ::stat(Kavo::nativePath(path).c_str(), &status) != 0)
         return std::nullopt;
-    return FoundFile{path, uint64_t(status.st_size), runningImage};
+    return FoundFile{path, runningImage};
 }
 
 void PosixPackagePlatform::debugOutput(const KxString& text)

@@ -10,8 +10,6 @@ namespace Tessit {
 
 namespace {
 
-uint64_t combined(DWORD high, DWORD low) { return (uint64_t(high) << 32) | low; }
-
 // File-find and OutputDebugStringW.
 class Win32PackagePlatform : public PackagePlatform {
 public:
@@ -46,7 +44,7 @@ std::optional<FoundFile> Win32PackagePlatform::findFile(const KxString& path)
         fullPath = (last == u'\\' || last == u'/') ? folder + name : folder + u"\\" + name;
     }
     const bool runningImage = m_runningExecutable && path == *m_runningExecutable;
-    return FoundFile{fullPath, combined(found.nFileSizeHigh, found.nFileSizeLow), runningImage};
+    return FoundFile{fullPath, runningImage};
 }
 
 void Win32PackagePlatform::debugOutput(const KxString& text)

@@ -5,6 +5,7 @@
 #include "EntrySources.h"
 #include "LocatePackage.h"
 #include "PackageCommands.h"
+#include "PackageFacts.h"
 #include "PackageWriter.h"
 #include "PackError.h"
 

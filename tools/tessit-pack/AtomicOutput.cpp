@@ -32,7 +32,7 @@ AtomicOutput::AtomicOutput(const fs::path& target)
 // finish() has little left to wait for.
 void AtomicOutput::write(const uint8_t* bytes, uint32_t count)
 {
-    if (m_replacement.file().write(bytes, count) != int32_t(count))
+    if (!m_replacement.file().writeAll(bytes, count))
         throw PackError(m_partPath, "write failed");
     m_replacement.file().startWriteback();
 }

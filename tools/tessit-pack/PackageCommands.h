@@ -21,11 +21,6 @@ int listPackage(const std::filesystem::path& file);
 // signature holds as the launcher checks it (its signer and issuer shown).
 int verifyPackage(const std::filesystem::path& file);
 
-// What is wrong around a package the locator found, though the launcher
-// itself does not look for it: a certificate table followed by more bytes,
-// or a footer that fits in more than one place.
-std::vector<std::string> layoutProblems(const PackageLocation& location);
-
 // Writes the entries below `folder` by the launcher's rules (nothing from a
 // signed file whose signature does not hold), running nothing; 0 when every entry the launcher would write was written.
 int extractPackage(const std::filesystem::path& file, const std::filesystem::path& folder);

@@ -1,6 +1,8 @@
 #include "TargetLaunchers.h"
 
 #include "PackError.h"
+#include "PathText.h"
+#include "KxFoundation/KxPath.h"
 
 #include <algorithm>
 #include <system_error>
@@ -46,6 +48,16 @@ std::filesystem::path targetLauncher(const std::string& target, const std::files
     if (!std::filesystem::is_regular_file(path, error))
         throw PackError(path, "no launcher for " + target + " here; pass one with -l LAUNCHER");
     return path;
+}
+
+// The system's own name of the running program's file, every link on the
+// way resolved, whatever name it was started by.
+std::filesystem::path runningProgram()
+{
+    const Kavo::KxString path = Kavo::modulePath();
+    if (path.length() == 0)
+        throw PackError("the running program's own file cannot be named");
+    return pathOf(path);
 }
 
 } // namespace Tessit

@@ -10,9 +10,9 @@ namespace Tessit {
 
 using Kavo::KxString;
 
+// A file found; its length is the open file's, measured once it is open.
 struct FoundFile {
     KxString fullPath;
-    uint64_t length;
     // The running program's own file: it is read as the image that runs
     // (KxFile::openRunningImage), never again by its path.
     bool runningImage = false;

@@ -1,0 +1,76 @@
+#ifndef TESSIT_TOOLS_PACKAGEFACTS_H
+#define TESSIT_TOOLS_PACKAGEFACTS_H
+
+#include "package/EntryName.h"
+#include "package/PackageExtraction.h"
+#include "package/SignatureCheck.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Tessit {
+
+// Something `verify` tells of a package: a fault fails it, a warning does
+// not.
+struct Finding {
+    bool fault;
+    std::string text;
+};
+
+// What a packed launcher holds, as the launcher reads it, and what is wrong
+// with it or worth a warning: all that `list` and `verify` show, gathered
+// before anything is shown.
+struct PackageFacts {
+    PackageHeader header;
+    PackageLocation location;
+    NameRules rules = NameRules::Windows;  // the launcher's, by its kind of file
+    std::optional<SignatureCheck> signature; // for a signed file, checked as the launcher checks it
+    // Per entry, why the launcher never writes it; empty for one it writes.
+    std::vector<std::string> notWritten;
+    std::vector<Finding> findings; // in the order verify shows them
+
+    bool faulty() const;
+};
+
+// Opens `file` as the launcher opens it, checks a signed file's signature as
+// the launcher checks it and judges every entry by the launcher's rules; a
+// PackError when the package does not open.
+PackageFacts examinePackage(const std::filesystem::path& file);
+
+// What is wrong around a package the locator found, though the launcher
+// itself does not look for it: a certificate table followed by more bytes,
+// or a footer that fits in more than one place.
+std::vector<std::string> layoutProblems(const PackageLocation& location);
+
+// In words: why a signed file's signature does not vouch for it, or that it
+// holds.
+std::string explanation(const SignatureCheck& check);
+
+// The package of `file`, opened as the launcher opens it, and its signature
+// checked, for extraction; a PackError when it does not open.
+class CheckedPackage {
+public:
+    explicit CheckedPackage(const std::filesystem::path& file);
+
+    const PackageHeader& header() const { return m_package.header(); }
+    const PackageLocation& location() const { return m_package.location(); }
+    bool isSigned() const { return m_package.isSigned(); }
+    // The launcher's check of a signed file's signature.
+    const SignatureCheck& signature() const { return m_signature; }
+
+    ExtractionReport extract(const KxString& targetFolder) { return ExtractEntries(m_package, targetFolder, m_log); }
+    const KxString& log() const { return m_log; }
+
+private:
+    std::unique_ptr<PackagePlatform> m_platform;
+    Package m_package;
+    KxString m_log;
+    SignatureCheck m_signature;
+};
+
+} // namespace Tessit
+
+#endif
