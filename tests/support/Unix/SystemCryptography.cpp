@@ -1,0 +1,7 @@
+#include "SystemCryptography.h"
+
+namespace Tessit {
+
+bool systemVerifiesEcdsa() { return true; }
+
+} // namespace Tessit
