@@ -138,8 +138,15 @@ bool CTessitDlg::OpenPackageInto(Package& package, KxString& tempFolder)
 // is for the system to show, not for the launcher to judge.
 bool CTessitDlg::SignatureHolds(Package& package)
 {
-    if (!package.isSigned() || CheckSignature(m_platform.signatureCrypto(), package).holds())
+    if (!package.isSigned())
         return true;
+    const SignatureCheck check = CheckSignature(m_platform.signatureCrypto(), package);
+    if (check.holds())
+        return true;
+    const KxString reason(SignatureProblemText(check.problem));
+    KxString trace;
+    trace.format(kTraceSignatureRefused, &reason);
+    m_platform.debugOutput(trace);
     package.close();
     const KxString executable = printableEntryName(m_platform.executablePath());
     KxString message;

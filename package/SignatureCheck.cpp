@@ -31,6 +31,16 @@ constexpr KnownAlgorithm kAlgorithms[] = {
     {"2.16.840.1.101.3.4.2.3", "SHA-512", DigestAlgorithm::Sha512},
 };
 
+// The key algorithms named in what is shown of a signature.
+struct KnownKey {
+    const char* oid;
+    const char* name;
+};
+constexpr KnownKey kKeys[] = {
+    {"1.2.840.113549.1.1.1", "RSA"},
+    {"1.2.840.10045.2.1", "ECDSA"},
+};
+
 uint64_t alignedToEntry(uint64_t offset) { return (offset + kEntryAlignment - 1) / kEntryAlignment * kEntryAlignment; }
 
 // The size, tag and length included, of the DER SEQUENCE `bytes` start
@@ -70,16 +80,27 @@ public:
         const std::optional<std::vector<uint8_t>> table = readTable();
         if (!table)
             return m_result;
-        const std::optional<AuthenticodeSignature> signature = readSignatures(*table);
+        const std::optional<AuthenticodeSignature> signature = readSignature(*table);
         if (!signature)
             return m_result;
         m_result.signerSubject = signature->signerSubject;
         m_result.signerIssuer = signature->signerIssuer;
+        const KnownKey* key =
+            std::find_if(std::begin(kKeys), std::end(kKeys),
+                         [&](const KnownKey& known) { return signature->signerKeyAlgorithm == known.oid; });
+        m_result.signerKey = key == std::end(kKeys) ? signature->signerKeyAlgorithm : key->name;
         const KnownAlgorithm* known =
             std::find_if(std::begin(kAlgorithms), std::end(kAlgorithms),
                          [&](const KnownAlgorithm& algorithm) { return signature->fileDigestAlgorithm == algorithm.oid; });
         m_result.algorithm = known == std::end(kAlgorithms) ? signature->fileDigestAlgorithm : known->name;
-        if (!signature->signerVerified)
+        // Without authenticated attributes the signer signs the indirect
+        // data alone; Authenticode signers always sign attributes, and
+        // Windows accepts no signature without them.
+        if (!signature->authenticatedAttributes)
+            return fail(SignatureProblem::NoAuthenticatedAttributes);
+        if (signature->signer == SignerVerdict::NotCheckable)
+            return fail(SignatureProblem::SignerNotCheckable);
+        if (signature->signer != SignerVerdict::Verified)
             return fail(SignatureProblem::SignerNotVerified);
         if (known == std::end(kAlgorithms))
             return fail(SignatureProblem::UnknownAlgorithm);
@@ -122,13 +143,16 @@ private:
         return table;
     }
 
-    // Every entry, up to the table's end, must be a signature and nothing
-    // more: its DER, then fewer than 8 zero bytes up to the next entry. Any
-    // other byte would be covered by neither the digest nor a signature.
-    // The first entry is the file's signature.
-    std::optional<AuthenticodeSignature> readSignatures(const std::vector<uint8_t>& table)
+    // The table must be one entry, a signature and nothing more: its DER,
+    // then fewer than 8 zero bytes up to the table's end. Any other byte
+    // would be covered by neither the digest nor the signature, and a
+    // second entry, though a signature, signs some other file: signers
+    // write one entry, and a nested signature lives inside it. Each entry's
+    // form is checked, then the first one is read as the file's signature.
+    std::optional<AuthenticodeSignature> readSignature(const std::vector<uint8_t>& table)
     {
-        std::optional<AuthenticodeSignature> first;
+        uint64_t firstSize = 0;
+        uint64_t entries = 0;
         uint64_t entry = 0;
         while (entry < table.size()) {
             const uint8_t* header = table.data() + entry;
@@ -153,17 +177,19 @@ private:
                 fail(SignatureProblem::MalformedTable);
                 return std::nullopt;
             }
-            std::optional<AuthenticodeSignature> signature =
-                m_crypto.readSignature(signedData, size_t(*signedDataSize));
-            if (!signature) {
-                fail(SignatureProblem::NoSignedData);
-                return std::nullopt;
-            }
-            if (!first)
-                first = std::move(signature);
+            if (entries++ == 0)
+                firstSize = *signedDataSize;
             entry = next;
         }
-        return first;
+        if (entries > 1) {
+            fail(SignatureProblem::SeveralEntries);
+            return std::nullopt;
+        }
+        std::optional<AuthenticodeSignature> signature =
+            m_crypto.readSignature(table.data() + kCertificateHeaderBytes, size_t(firstSize));
+        if (!signature)
+            fail(SignatureProblem::NoSignedData);
+        return signature;
     }
 
     // One pass from the start in copy-buffer blocks; the first block holds
@@ -212,6 +238,27 @@ private:
 };
 
 } // namespace
+
+const char16_t* SignatureProblemText(SignatureProblem problem)
+{
+    switch (problem) {
+    case SignatureProblem::None: return u"signature holds";
+    case SignatureProblem::NoCryptography: return u"no cryptography to check the signature";
+    case SignatureProblem::TableNotAtEnd: return u"the certificate table does not end the file";
+    case SignatureProblem::MalformedTable: return u"the certificate table is not whole, aligned entries";
+    case SignatureProblem::NoSignedData: return u"the certificate table holds no signature that can be read";
+    case SignatureProblem::SeveralEntries: return u"the certificate table holds more than one entry";
+    case SignatureProblem::UnknownAlgorithm: return u"the file digest algorithm is not accepted";
+    case SignatureProblem::NoAuthenticatedAttributes: return u"the signer signed no authenticated attributes";
+    case SignatureProblem::SignerNotCheckable:
+        return u"the signature cannot be checked here: the system cannot verify the signer's key or algorithm";
+    case SignatureProblem::SignerNotVerified: return u"the signer's signature does not verify: changed after signing";
+    case SignatureProblem::UnsupportedLayout: return u"the PE headers do not lay out the file for the digest";
+    case SignatureProblem::Unreadable: return u"the file could not be read to its end";
+    case SignatureProblem::Mismatch: return u"the file digest does not match: changed after signing";
+    }
+    return u"the signature does not hold";
+}
 
 SignatureCheck CheckSignature(SignatureCrypto* crypto, Package& package)
 {

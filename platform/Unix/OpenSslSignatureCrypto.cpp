@@ -92,7 +92,9 @@ bool readFileDigest(const ASN1_STRING& indirectData, AuthenticodeSignature& sign
 // SEQUENCE without its tag and length), as PKCS #7 defines for content that
 // is not plain data. PKCS7_signatureVerify compares that digest with the
 // messageDigest attribute, then checks the signature over the attributes.
-bool signerVerifies(PKCS7* message, PKCS7_SIGNER_INFO* signer, X509* certificate, const ASN1_STRING& indirectData)
+// A digest or key this library does not know leaves the signature unchecked.
+SignerVerdict signerVerdict(PKCS7* message, PKCS7_SIGNER_INFO* signer, X509* certificate,
+                            const ASN1_STRING& indirectData)
 {
     const unsigned char* contents = indirectData.data;
     long contentsLength = 0;
@@ -100,19 +102,22 @@ bool signerVerifies(PKCS7* message, PKCS7_SIGNER_INFO* signer, X509* certificate
     int objectClass = 0;
     if (ASN1_get_object(&contents, &contentsLength, &tag, &objectClass, indirectData.length) & 0x80 ||
         contents + contentsLength != indirectData.data + indirectData.length)
-        return false;
+        return SignerVerdict::NotVerified;
     const EVP_MD* digest = EVP_get_digestbyobj(signer->digest_alg->algorithm);
+    if (!digest || !X509_get0_pubkey(certificate))
+        return SignerVerdict::NotCheckable;
     Bio hashing(BIO_new(BIO_f_md()));
     BIO* source = BIO_new_mem_buf(contents, int(contentsLength));
-    if (!digest || !hashing || !source || !BIO_set_md(hashing.get(), digest)) {
+    if (!hashing || !source || !BIO_set_md(hashing.get(), digest)) {
         BIO_free(source);
-        return false;
+        return SignerVerdict::NotVerified;
     }
     BIO_push(hashing.get(), source);
     unsigned char block[4096];
     while (BIO_read(hashing.get(), block, sizeof block) > 0) {
     }
-    return PKCS7_signatureVerify(hashing.get(), message, signer, certificate) == 1;
+    return PKCS7_signatureVerify(hashing.get(), message, signer, certificate) == 1 ? SignerVerdict::Verified
+                                                                                    : SignerVerdict::NotVerified;
 }
 
 class OpenSslHasher : public DigestHasher {
@@ -177,7 +182,11 @@ public:
             return std::nullopt;
         signature.signerSubject = nameText(X509_get_subject_name(certificate));
         signature.signerIssuer = nameText(X509_get_issuer_name(certificate));
-        signature.signerVerified = signerVerifies(message.get(), signer, certificate, indirectData);
+        ASN1_OBJECT* keyOid = nullptr;
+        if (X509_PUBKEY_get0_param(&keyOid, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(certificate)) == 1)
+            signature.signerKeyAlgorithm = dottedOid(keyOid);
+        signature.authenticatedAttributes = sk_X509_ATTRIBUTE_num(PKCS7_get_signed_attributes(signer)) > 0;
+        signature.signer = signerVerdict(message.get(), signer, certificate, indirectData);
         return signature;
     }
 

@@ -14,18 +14,103 @@ namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
+// A DLL of the system folder, loaded from there only. Neither crypt32 nor
+// bcrypt is a KnownDLL: imported, the loader would look for them in the
+// program's own folder first (often a downloads folder), before the program
+// could limit the search.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const wchar_t* name) : m_module(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    {
+    }
+
+    // `function` becomes the export `name`, typed as the header declares it;
+    // false when the library or the export is missing.
+    template <typename Function>
+    bool resolve(Function& function, const char* name) const
+    {
+        function = m_module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(m_module, name)))
+                            : nullptr;
+        return function != nullptr;
+    }
+
+private:
+    HMODULE m_module;
+};
+
+// The functions of crypt32 and bcrypt the check calls. Once loaded, both
+// libraries stay for the rest of the process, as imported ones would.
+struct SystemCrypto {
+    decltype(&::CryptMsgOpenToDecode) msgOpenToDecode = nullptr;
+    decltype(&::CryptMsgUpdate) msgUpdate = nullptr;
+    decltype(&::CryptMsgGetParam) msgGetParam = nullptr;
+    decltype(&::CryptMsgControl) msgControl = nullptr;
+    decltype(&::CryptMsgClose) msgClose = nullptr;
+    decltype(&::CertOpenStore) openStore = nullptr;
+    decltype(&::CertCloseStore) closeStore = nullptr;
+    decltype(&::CertGetSubjectCertificateFromStore) subjectCertificate = nullptr;
+    decltype(&::CertFreeCertificateContext) freeCertificate = nullptr;
+    decltype(&::CertNameToStrW) nameToString = nullptr;
+    decltype(&::CryptDecodeObjectEx) decodeObject = nullptr;
+    decltype(&::CryptFindOIDInfo) findOidInfo = nullptr;
+    decltype(&::BCryptOpenAlgorithmProvider) openAlgorithm = nullptr;
+    decltype(&::BCryptCloseAlgorithmProvider) closeAlgorithm = nullptr;
+    decltype(&::BCryptCreateHash) createHash = nullptr;
+    decltype(&::BCryptDestroyHash) destroyHash = nullptr;
+    decltype(&::BCryptHashData) hashData = nullptr;
+    decltype(&::BCryptFinishHash) finishHash = nullptr;
+    decltype(&::BCryptGetProperty) getProperty = nullptr;
+
+    static std::optional<SystemCrypto> load()
+    {
+        const SystemLibrary crypt32(L"crypt32.dll");
+        const SystemLibrary bcrypt(L"bcrypt.dll");
+        SystemCrypto loaded;
+        const bool complete =
+            crypt32.resolve(loaded.msgOpenToDecode, "CryptMsgOpenToDecode") &&
+            crypt32.resolve(loaded.msgUpdate, "CryptMsgUpdate") &&
+            crypt32.resolve(loaded.msgGetParam, "CryptMsgGetParam") &&
+            crypt32.resolve(loaded.msgControl, "CryptMsgControl") &&
+            crypt32.resolve(loaded.msgClose, "CryptMsgClose") && crypt32.resolve(loaded.openStore, "CertOpenStore") &&
+            crypt32.resolve(loaded.closeStore, "CertCloseStore") &&
+            crypt32.resolve(loaded.subjectCertificate, "CertGetSubjectCertificateFromStore") &&
+            crypt32.resolve(loaded.freeCertificate, "CertFreeCertificateContext") &&
+            crypt32.resolve(loaded.nameToString, "CertNameToStrW") &&
+            crypt32.resolve(loaded.decodeObject, "CryptDecodeObjectEx") &&
+            crypt32.resolve(loaded.findOidInfo, "CryptFindOIDInfo") &&
+            bcrypt.resolve(loaded.openAlgorithm, "BCryptOpenAlgorithmProvider") &&
+            bcrypt.resolve(loaded.closeAlgorithm, "BCryptCloseAlgorithmProvider") &&
+            bcrypt.resolve(loaded.createHash, "BCryptCreateHash") &&
+            bcrypt.resolve(loaded.destroyHash, "BCryptDestroyHash") &&
+            bcrypt.resolve(loaded.hashData, "BCryptHashData") &&
+            bcrypt.resolve(loaded.finishHash, "BCryptFinishHash") &&
+            bcrypt.resolve(loaded.getProperty, "BCryptGetProperty");
+        return complete ? std::optional<SystemCrypto>(loaded) : std::nullopt;
+    }
+};
+
+// Loaded on the first check; null when the system lacks any of them.
+const SystemCrypto* loadedSystemCrypto()
+{
+    static const std::optional<SystemCrypto> loaded = SystemCrypto::load();
+    return loaded ? &*loaded : nullptr;
+}
+
+// Only reached once createNativeSignatureCrypto has found them all.
+const SystemCrypto& api() { return *loadedSystemCrypto(); }
+
 struct MessageCloser {
-    void operator()(void* message) const { CryptMsgClose(message); }
+    void operator()(void* message) const { api().msgClose(message); }
 };
 using Message = std::unique_ptr<void, MessageCloser>;
 
 struct StoreCloser {
-    void operator()(void* store) const { CertCloseStore(store, 0); }
+    void operator()(void* store) const { api().closeStore(store, 0); }
 };
 using Store = std::unique_ptr<void, StoreCloser>;
 
 struct CertificateFreer {
-    void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
+    void operator()(const CERT_CONTEXT* certificate) const { api().freeCertificate(certificate); }
 };
 using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
 
@@ -45,10 +130,10 @@ struct LocalFreer {
 std::optional<std::vector<uint8_t>> messageParameter(HCRYPTMSG message, DWORD parameter)
 {
     DWORD length = 0;
-    if (!CryptMsgGetParam(message, parameter, 0, nullptr, &length))
+    if (!api().msgGetParam(message, parameter, 0, nullptr, &length))
         return std::nullopt;
     std::vector<uint8_t> value(length);
-    if (!CryptMsgGetParam(message, parameter, 0, value.data(), &length))
+    if (!api().msgGetParam(message, parameter, 0, value.data(), &length))
         return std::nullopt;
     value.resize(length);
     return value;
@@ -59,7 +144,7 @@ std::optional<Value> messageValue(HCRYPTMSG message, DWORD parameter)
 {
     Value value{};
     DWORD length = sizeof value;
-    if (!CryptMsgGetParam(message, parameter, 0, &value, &length) || length != sizeof value)
+    if (!api().msgGetParam(message, parameter, 0, &value, &length) || length != sizeof value)
         return std::nullopt;
     return value;
 }
@@ -69,9 +154,9 @@ std::string nameText(const CERT_NAME_BLOB& name)
 {
     constexpr DWORD kFormat = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
     CERT_NAME_BLOB blob = name;
-    const DWORD units = CertNameToStrW(X509_ASN_ENCODING, &blob, kFormat, nullptr, 0);
+    const DWORD units = api().nameToString(X509_ASN_ENCODING, &blob, kFormat, nullptr, 0);
     std::wstring wide(units, L'\0');
-    if (units <= 1 || CertNameToStrW(X509_ASN_ENCODING, &blob, kFormat, wide.data(), units) != units)
+    if (units <= 1 || api().nameToString(X509_ASN_ENCODING, &blob, kFormat, wide.data(), units) != units)
         return {};
     wide.resize(units - 1);
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
@@ -93,8 +178,8 @@ bool readFileDigest(HCRYPTMSG message, AuthenticodeSignature& signature)
         return false;
     SPC_INDIRECT_DATA_CONTENT* decoded = nullptr;
     DWORD decodedLength = 0;
-    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, SPC_INDIRECT_DATA_OBJID, content->data(), DWORD(content->size()),
-                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &decodedLength))
+    if (!api().decodeObject(X509_ASN_ENCODING, SPC_INDIRECT_DATA_OBJID, content->data(), DWORD(content->size()),
+                            CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &decodedLength))
         return false;
     const std::unique_ptr<void, LocalFreer> owned(decoded);
     if (!decoded->DigestAlgorithm.pszObjId)
@@ -128,11 +213,21 @@ std::optional<std::vector<uint8_t>> contentsOctets(const std::vector<uint8_t>& e
     return std::vector<uint8_t>(element.begin() + ptrdiff_t(header), element.end());
 }
 
+// The signer's authenticated attributes; nothing when it signed none.
+std::optional<std::vector<uint8_t>> authenticatedAttributes(HCRYPTMSG message)
+{
+    std::optional<std::vector<uint8_t>> encoded = messageParameter(message, CMSG_SIGNER_AUTH_ATTR_PARAM);
+    if (!encoded || encoded->size() < sizeof(CRYPT_ATTRIBUTES) ||
+        reinterpret_cast<const CRYPT_ATTRIBUTES*>(encoded->data())->cAttr == 0)
+        return std::nullopt;
+    return encoded;
+}
+
 // The one value of the signer's one messageDigest attribute.
 std::optional<std::vector<uint8_t>> signedMessageDigest(HCRYPTMSG message)
 {
-    std::optional<std::vector<uint8_t>> encoded = messageParameter(message, CMSG_SIGNER_AUTH_ATTR_PARAM);
-    if (!encoded || encoded->size() < sizeof(CRYPT_ATTRIBUTES))
+    const std::optional<std::vector<uint8_t>> encoded = authenticatedAttributes(message);
+    if (!encoded)
         return std::nullopt;
     const auto* attributes = reinterpret_cast<const CRYPT_ATTRIBUTES*>(encoded->data());
     const CRYPT_ATTRIBUTE* found = nullptr;
@@ -148,8 +243,8 @@ std::optional<std::vector<uint8_t>> signedMessageDigest(HCRYPTMSG message)
         return std::nullopt;
     CRYPT_DATA_BLOB* digest = nullptr;
     DWORD digestLength = 0;
-    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_OCTET_STRING, found->rgValue[0].pbData, found->rgValue[0].cbData,
-                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &digest, &digestLength))
+    if (!api().decodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, found->rgValue[0].pbData, found->rgValue[0].cbData,
+                            CRYPT_DECODE_ALLOC_FLAG, nullptr, &digest, &digestLength))
         return std::nullopt;
     const std::unique_ptr<void, LocalFreer> owned(digest);
     return std::vector<uint8_t>(digest->pbData, digest->pbData + digest->cbData);
@@ -162,24 +257,24 @@ public:
     CngHasher& operator=(const CngHasher&) = delete;
     ~CngHasher() override
     {
-        BCryptDestroyHash(m_hash);
-        BCryptCloseAlgorithmProvider(m_algorithm, 0);
+        api().destroyHash(m_hash);
+        api().closeAlgorithm(m_algorithm, 0);
     }
 
     void add(const uint8_t* bytes, size_t count) override
     {
-        BCryptHashData(m_hash, const_cast<PUCHAR>(bytes), ULONG(count), 0);
+        api().hashData(m_hash, const_cast<PUCHAR>(bytes), ULONG(count), 0);
     }
 
     std::vector<uint8_t> finish() override
     {
         DWORD length = 0;
         ULONG written = 0;
-        if (!BCRYPT_SUCCESS(BCryptGetProperty(m_hash, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&length),
+        if (!BCRYPT_SUCCESS(api().getProperty(m_hash, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&length),
                                               sizeof length, &written, 0)))
             return {};
         std::vector<uint8_t> digest(length);
-        if (!BCRYPT_SUCCESS(BCryptFinishHash(m_hash, digest.data(), length, 0)))
+        if (!BCRYPT_SUCCESS(api().finishHash(m_hash, digest.data(), length, 0)))
             return {};
         return digest;
     }
@@ -189,12 +284,13 @@ private:
     BCRYPT_HASH_HANDLE m_hash;
 };
 
-// The digest of `bytes` by the hash algorithm `oid` names. CryptoAPI's own
-// hash: the OID's CNG name is not known to every implementation of the API.
+// The digest of `bytes` by the hash algorithm `oid` names; nothing when the
+// system does not offer it. CryptoAPI's own hash: the OID's CNG name is not
+// known to every implementation of the API.
 std::optional<std::vector<uint8_t>> digestOf(const char* oid, const std::vector<uint8_t>& bytes)
 {
     const CRYPT_OID_INFO* info =
-        oid ? CryptFindOIDInfo(CRYPT_OID_INFO_OID_KEY, const_cast<char*>(oid), CRYPT_HASH_ALG_OID_GROUP_ID) : nullptr;
+        oid ? api().findOidInfo(CRYPT_OID_INFO_OID_KEY, const_cast<char*>(oid), CRYPT_HASH_ALG_OID_GROUP_ID) : nullptr;
     HCRYPTPROV provider = 0;
     if (!info || bytes.size() > MAXDWORD ||
         !CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
@@ -207,7 +303,7 @@ std::optional<std::vector<uint8_t>> digestOf(const char* oid, const std::vector<
     std::vector<uint8_t> digest(64); // SHA-512's, the longest
     DWORD length = DWORD(digest.size());
     if (!CryptHashData(hash, bytes.data(), DWORD(bytes.size()), 0) ||
-        !CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0))
+        !CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0) || length == 0)
         return std::nullopt;
     digest.resize(length);
     return digest;
@@ -217,19 +313,51 @@ std::optional<std::vector<uint8_t>> digestOf(const char* oid, const std::vector<
 // by the signer's own hash algorithm. CMSG_CTRL_VERIFY_SIGNATURE checks it
 // as well on Windows, but not under every implementation of the API, so it
 // is compared here.
-bool messageDigestMatches(HCRYPTMSG message)
+SignerVerdict messageDigestVerdict(HCRYPTMSG message)
 {
     const std::optional<std::vector<uint8_t>> signerInfo = messageParameter(message, CMSG_SIGNER_INFO_PARAM);
     const std::optional<std::vector<uint8_t>> content = messageParameter(message, CMSG_CONTENT_PARAM);
     if (!signerInfo || signerInfo->size() < sizeof(CMSG_SIGNER_INFO) || !content)
-        return false;
+        return SignerVerdict::NotVerified;
     const char* signerHash = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo->data())->HashAlgorithm.pszObjId;
     const std::optional<std::vector<uint8_t>> contents = contentsOctets(*content);
     const std::optional<std::vector<uint8_t>> signedDigest = signedMessageDigest(message);
     if (!contents || !signedDigest)
-        return false;
+        return SignerVerdict::NotVerified;
     const std::optional<std::vector<uint8_t>> digest = digestOf(signerHash, *contents);
-    return digest && !digest->empty() && *digest == *signedDigest;
+    if (!digest)
+        return SignerVerdict::NotCheckable;
+    return *digest == *signedDigest ? SignerVerdict::Verified : SignerVerdict::NotVerified;
+}
+
+// Why CMSG_CTRL_VERIFY_SIGNATURE failed: a signature that does not verify,
+// or a key or algorithm this system cannot verify with. Wine's crypt32, for
+// one, finds no importer for an ECDSA key and decodes it as an RSA key,
+// failing on its tag. Other failures count as not verified.
+SignerVerdict failedVerification(DWORD error)
+{
+    switch (error) {
+    case DWORD(CRYPT_E_ASN1_BADTAG):
+    case DWORD(NTE_BAD_ALGID):
+    case DWORD(NTE_NOT_SUPPORTED):
+    case DWORD(CRYPT_E_UNKNOWN_ALGO):
+    case DWORD(ERROR_FILE_NOT_FOUND):
+    case DWORD(ERROR_NOT_SUPPORTED):
+        return SignerVerdict::NotCheckable;
+    default:
+        return SignerVerdict::NotVerified;
+    }
+}
+
+// Checks the signature over the attributes with the certificate's key.
+SignerVerdict signerVerdict(HCRYPTMSG message, const CERT_CONTEXT& certificate)
+{
+    const SignerVerdict digest = messageDigestVerdict(message);
+    if (digest != SignerVerdict::Verified)
+        return digest;
+    if (api().msgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, certificate.pCertInfo))
+        return SignerVerdict::Verified;
+    return failedVerification(GetLastError());
 }
 
 const wchar_t* algorithmName(DigestAlgorithm algorithm)
@@ -249,8 +377,8 @@ public:
     {
         if (size > MAXDWORD)
             return std::nullopt;
-        const Message message(CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
-        if (!message || !CryptMsgUpdate(message.get(), signedData, DWORD(size), TRUE) ||
+        const Message message(api().msgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+        if (!message || !api().msgUpdate(message.get(), signedData, DWORD(size), TRUE) ||
             messageValue<DWORD>(message.get(), CMSG_TYPE_PARAM) != DWORD(CMSG_SIGNED))
             return std::nullopt;
         AuthenticodeSignature signature;
@@ -262,31 +390,30 @@ public:
             return std::nullopt;
         // The certificates the signature carries, and among them the signer's
         // by issuer and serial number.
-        const Store carried(CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.get()));
+        const Store carried(api().openStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.get()));
         if (!carried)
             return std::nullopt;
         auto* signerCertificateId = reinterpret_cast<CERT_INFO*>(signerId->data());
-        const Certificate certificate(
-            CertGetSubjectCertificateFromStore(carried.get(), kEncoding, signerCertificateId));
+        const Certificate certificate(api().subjectCertificate(carried.get(), kEncoding, signerCertificateId));
         if (!certificate)
             return std::nullopt;
         signature.signerSubject = nameText(certificate->pCertInfo->Subject);
         signature.signerIssuer = nameText(certificate->pCertInfo->Issuer);
-        // Checks the signature over the attributes with the certificate's key.
-        signature.signerVerified =
-            messageDigestMatches(message.get()) &&
-            CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE, certificate->pCertInfo) != FALSE;
+        if (const char* key = certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId)
+            signature.signerKeyAlgorithm = key;
+        signature.authenticatedAttributes = authenticatedAttributes(message.get()).has_value();
+        signature.signer = signerVerdict(message.get(), *certificate);
         return signature;
     }
 
     std::unique_ptr<DigestHasher> startDigest(DigestAlgorithm algorithm) override
     {
         BCRYPT_ALG_HANDLE provider = nullptr;
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&provider, algorithmName(algorithm), nullptr, 0)))
+        if (!BCRYPT_SUCCESS(api().openAlgorithm(&provider, algorithmName(algorithm), nullptr, 0)))
             return nullptr;
         BCRYPT_HASH_HANDLE hash = nullptr;
-        if (!BCRYPT_SUCCESS(BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0))) {
-            BCryptCloseAlgorithmProvider(provider, 0);
+        if (!BCRYPT_SUCCESS(api().createHash(provider, &hash, nullptr, 0, nullptr, 0, 0))) {
+            api().closeAlgorithm(provider, 0);
             return nullptr;
         }
         return std::make_unique<CngHasher>(provider, hash);
@@ -295,6 +422,12 @@ public:
 
 } // namespace
 
-std::unique_ptr<SignatureCrypto> createNativeSignatureCrypto() { return std::make_unique<Win32SignatureCrypto>(); }
+// crypt32 and bcrypt are loaded here, on first use, not at start-up.
+std::unique_ptr<SignatureCrypto> createNativeSignatureCrypto()
+{
+    if (!loadedSystemCrypto())
+        return nullptr;
+    return std::make_unique<Win32SignatureCrypto>();
+}
 
 } // namespace Tessit

@@ -1,9 +1,11 @@
 #include "CrossBuiltPrograms.h"
 #include "PackageFixture.h"
 #include "RunSequenceFixture.h"
+#include "SystemCryptography.h"
 
 #include "KxFoundation/KxPath.h"
 #include "texts/LauncherTexts.h"
+#include "package/SignatureCheck.h"
 #include "platform/NativeSignatureCrypto.h"
 
 #include <algorithm>
@@ -57,6 +59,25 @@ protected:
 
     KxString refusal() const { return KxString(u"messageBox: Tessit: error: [4]Can not verify ") + platform.packagePath + u" file!!!"; }
 
+    // The trace lines after the package was located: why the signature was
+    // refused, the package file closed, and no later stage.
+    std::vector<KxString> tracesOfRefusal(SignatureProblem problem) const
+    {
+        const KxString reason(SignatureProblemText(problem));
+        KxString refused;
+        refused.format(kTraceSignatureRefused, &reason);
+        return {refused, kTracePackageClosed, kTraceWindowClosed};
+    }
+
+    std::vector<KxString> tracesAfterLocating() const
+    {
+        const auto located = std::find(platform.debugLines.begin(), platform.debugLines.end(),
+                                       KxString(kTraceLocatingPackage));
+        if (located == platform.debugLines.end())
+            return {u"(the package was never located)"};
+        return std::vector<KxString>(located + 1, platform.debugLines.end());
+    }
+
     std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
 };
 
@@ -87,26 +108,55 @@ TEST_F(SignedRunTest, AChangedPackageIsRefusedBeforeAnythingIsWritten)
     const size_t securityEntry = securityEntryOffset(junkInTable) + 4;
     putLittleEndian(junkInTable, securityEntry, getLittleEndian(junkInTable, securityEntry) + 16);
     junkInTable += std::string(16, 'J');
-    const std::pair<const char*, std::string> changes[] = {
-        {"a changed data byte", changedByte},
-        {"the file digest in the signature forged to match", signedPackage(u"tiny-pe32-forged-digest.exe")},
-        {"the messageDigest forged as well", signedPackage(u"tiny-pe32plus-forged-attributes.exe")},
-        {"junk in the certificate table", junkInTable},
+    struct Change {
+        const char* label;
+        std::string bytes;
+        SignatureProblem problem;
     };
-    for (const auto& [label, bytes] : changes) {
+    const Change changes[] = {
+        {"a changed data byte", changedByte, SignatureProblem::Mismatch},
+        {"the file digest in the signature forged to match", signedPackage(u"tiny-pe32-forged-digest.exe"),
+         SignatureProblem::SignerNotVerified},
+        {"the messageDigest forged as well", signedPackage(u"tiny-pe32plus-forged-attributes.exe"),
+         SignatureProblem::SignerNotVerified},
+        {"junk in the certificate table", junkInTable, SignatureProblem::MalformedTable},
+        // A readable signature over another file, 8 KiB of its signer's
+        // chosen bytes in it, that no signature of this file covers.
+        {"a second certificate-table entry", signedPackage(u"tiny-pe32-second-entry.exe"),
+         SignatureProblem::SeveralEntries},
+        {"a signer without authenticated attributes", signedPackage(u"tiny-pe32plus-no-attributes.exe"),
+         SignatureProblem::NoAuthenticatedAttributes},
+    };
+    for (const Change& change : changes) {
         platform.debugLines.clear();
         platform.events.clear();
-        install(bytes);
+        install(change.bytes);
 
-        EXPECT_EQ(run({}), kExitRunIncomplete) << label;
-        EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()}) << label;
-        EXPECT_TRUE(fs::is_empty(temp.path())) << label;
-        const auto opened = std::find(platform.debugLines.begin(), platform.debugLines.end(),
-                                      KxString(kTraceLocatingPackage));
-        ASSERT_NE(opened, platform.debugLines.end()) << label;
-        EXPECT_EQ(std::vector<KxString>(opened + 1, platform.debugLines.end()),
-                  (std::vector<KxString>{kTracePackageClosed, kTraceWindowClosed}))
-            << label << ": the package file is closed, and no later stage leaves a trace line";
+        EXPECT_EQ(run({}), kExitRunIncomplete) << change.label;
+        EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()}) << change.label;
+        EXPECT_TRUE(fs::is_empty(temp.path())) << change.label;
+        EXPECT_EQ(tracesAfterLocating(), tracesOfRefusal(change.problem))
+            << change.label
+            << ": the trace says why, the package file is closed, and no later stage leaves a trace line";
+    }
+}
+
+// An ECDSA signature runs where the system verifies ECDSA. Where it cannot,
+// the run is refused with the same box, and the trace tells that the
+// signature could not be checked there, not that the file changed.
+TEST_F(SignedRunTest, AnEcdsaSignedPackageRunsWhereTheSystemCanCheckIt)
+{
+    install(signedPackage(u"tiny-pe32plus-ecdsa.exe"));
+
+    if (systemVerifiesEcdsa()) {
+        EXPECT_EQ(run({}), kExitMainToolStarted);
+        EXPECT_EQ(temp.readFile(u"QIRA_t.exe"), "signed main tool\n");
+        EXPECT_EQ(eventsStartingWith({u"messageBox: "}), std::vector<KxString>{});
+    } else {
+        EXPECT_EQ(run({}), kExitRunIncomplete);
+        EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()});
+        EXPECT_TRUE(fs::is_empty(temp.path()));
+        EXPECT_EQ(tracesAfterLocating(), tracesOfRefusal(SignatureProblem::SignerNotCheckable));
     }
 }
 
@@ -120,4 +170,5 @@ TEST_F(SignedRunTest, ASignedPackageIsRefusedWhereNothingCanCheckIt)
     EXPECT_EQ(run({}), kExitRunIncomplete);
     EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()});
     EXPECT_TRUE(fs::is_empty(temp.path()));
+    EXPECT_EQ(tracesAfterLocating(), tracesOfRefusal(SignatureProblem::NoCryptography));
 }

@@ -1,6 +1,7 @@
 #include "CrossBuiltPrograms.h"
 #include "KxTestPrinting.h"
 #include "PackageTestSupport.h"
+#include "SystemCryptography.h"
 
 #include "package/PackageFormat.h"
 #include "package/PeImage.h"
@@ -181,9 +182,9 @@ TEST_F(SignatureCheckTest, ASignatureChangedAfterSigningIsRefused)
     }
 }
 
-// The table is whole signature entries up to the end of the file: bytes the
-// digest leaves out and no signature covers are refused, whatever the
-// security directory claims.
+// The table is one whole signature entry up to the end of the file: bytes
+// the digest leaves out and no signature of the file covers are refused,
+// whatever the security directory claims.
 TEST_F(SignatureCheckTest, TheCertificateTableHoldsOnlyWholeSignatures)
 {
     const std::string signedFile = fileBytes(crossBuiltProgram(u"signed/tiny-pe32-sha256.exe"));
@@ -211,6 +212,9 @@ TEST_F(SignatureCheckTest, TheCertificateTableHoldsOnlyWholeSignatures)
         {"a second entry that holds no signed data",
          [](std::string& file) { growTable(file, certificateEntry(1, std::string(16, 'X'))); },
          SignatureProblem::NoSignedData},
+        {"a second entry that is the file's own signature again",
+         [&](std::string& file) { growTable(file, signedFile.substr(layout.certificate)); },
+         SignatureProblem::SeveralEntries},
         {"a table of garbage",
          [&](std::string& file) {
              for (size_t at = layout.certificate; at < file.size(); ++at)
@@ -251,6 +255,48 @@ TEST_F(SignatureCheckTest, TheCertificateTableHoldsOnlyWholeSignatures)
         std::string file = signedFile;
         c.change(file);
         EXPECT_EQ(check(file).problem, c.problem) << c.label;
+    }
+}
+
+// Signatures made by real tools that the check refuses on purpose, the
+// same on every system: a table with a second entry (osslsigncode's
+// signature over another file, 8 KiB of its signer's chosen bytes in it),
+// which no signature of this file covers, and a signer that signed no
+// authenticated attributes (openssl cms -noattr), which Windows refuses.
+// An ECDSA signature holds where the system verifies ECDSA; where it cannot,
+// it cannot be checked here, which is not a file changed after signing.
+TEST_F(SignatureCheckTest, EachSignatureGetsOneVerdictOnEverySystem)
+{
+    const SignatureProblem ecdsa =
+        systemVerifiesEcdsa() ? SignatureProblem::None : SignatureProblem::SignerNotCheckable;
+    struct Case {
+        const char16_t* variant;
+        SignatureProblem problem;
+        const char* signerKey; // once the signature could be read
+    };
+    const Case cases[] = {
+        {u"-second-entry.exe", SignatureProblem::SeveralEntries, ""},
+        {u"-no-attributes.exe", SignatureProblem::NoAuthenticatedAttributes, "RSA"},
+        {u"-ecdsa.exe", ecdsa, "ECDSA"},
+        {u"-nested.exe", SignatureProblem::None, "RSA"},
+    };
+    for (const char16_t* kind : {u"pe32", u"pe32plus"}) {
+        for (const Case& c : cases) {
+            const std::u16string file = std::u16string(u"signed/tiny-") + kind + c.variant;
+            const SignatureCheck signature = check(fileBytes(crossBuiltProgram(file.c_str())));
+            EXPECT_EQ(signature.problem, c.problem) << label(file);
+            EXPECT_EQ(signature.signerKey, c.signerKey) << label(file);
+        }
+        // Changed after signing: found where ECDSA can be verified, and
+        // still not passed where it cannot.
+        const std::u16string file = std::u16string(u"signed/tiny-") + kind + u"-ecdsa.exe";
+        std::string changed = fileBytes(crossBuiltProgram(file.c_str()));
+        changed[layoutOf(changed).data + 300000] ^= 0x01;
+        EXPECT_EQ(check(changed).problem, systemVerifiesEcdsa() ? SignatureProblem::Mismatch : ecdsa) << label(file);
+        changed = fileBytes(crossBuiltProgram(file.c_str()));
+        changed[layoutOf(changed).signatureEnd - 8] ^= 0x01;
+        EXPECT_EQ(check(changed).problem, systemVerifiesEcdsa() ? SignatureProblem::SignerNotVerified : ecdsa)
+            << label(file) << ", a byte of the signer's signature value";
     }
 }
 

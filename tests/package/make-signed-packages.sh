@@ -8,6 +8,14 @@
 #   LAUNCHER-nested.exe             the SHA-256 one with a nested SHA-512 signature
 #   LAUNCHER-signature-removed.exe  the SHA-256 one after `osslsigncode remove-signature`,
 #                                   which keeps the signer's zero padding behind the footer
+#   LAUNCHER-ecdsa.exe              signed with SHA-256 and a P-256 ECDSA key
+#   LAUNCHER-no-attributes.exe      signed by `openssl cms -noattr`: the signer signs the
+#                                   indirect data alone, no authenticated attributes;
+#                                   wrapped as Authenticode and attached by osslsigncode
+#   LAUNCHER-second-entry.exe       the SHA-256 one with a second certificate-table entry:
+#                                   osslsigncode's signature over another file (the bare
+#                                   launcher), 8 KiB of the signer's chosen bytes in it;
+#                                   osslsigncode must refuse the table as corrupted
 # and, as an attacker without the key would, from the SHA-256 one with the
 # main tool's first byte changed:
 #   LAUNCHER-forged-digest.exe      the file digest in the signed indirect data
@@ -39,13 +47,39 @@ head -c 600000 < <(yes 'the data of a signed package') >"$work/data"
 openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Tessit test signer/O=Tessit tests" \
   -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 3650 \
+  -subj "/CN=Tessit test signer/O=Tessit tests" -addext "extendedKeyUsage=codeSigning" \
+  -keyout "$work/ec-key.pem" -out "$work/ec-cert.pem" 2>/dev/null
+
 sign() { # sign INPUT OUTPUT OPTION...
   local input=$1 output=$2; shift 2
   rm -f "$output"
-  osslsigncode sign "$@" -certs "$work/cert.pem" -key "$work/key.pem" -in "$input" -out "$output" >/dev/null
-  verify "$output" >"$work/report" || { cat "$work/report" >&2; exit 1; }
+  osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" "$@" -in "$input" -out "$output" >/dev/null
+  verify "$output" "$@" >"$work/report" || { cat "$work/report" >&2; exit 1; }
 }
-verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" 2>&1; }
+# osslsigncode's verdict, with the certificate of `-certs CERT` if the
+# signing options name one.
+verify() { # verify FILE [SIGNING OPTION...]
+  local file=$1 certificate=$work/cert.pem; shift
+  while [ $# -gt 1 ]; do [ "$1" = -certs ] && certificate=$2; shift; done
+  osslsigncode verify -CAfile "$certificate" -in "$file" 2>&1
+}
+u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+# The file offset of a PE image's security directory entry: optional-header
+# offset 144 in PE32+ (magic 0x20B), 128 in PE32.
+security_entry() {
+  local optional=$(( $(u32 "$1" 60) + 24 ))
+  [ "$(od -An -tu2 -j "$optional" -N2 "$1" | tr -d ' ')" = $((0x20B)) ] && echo $((optional + 144)) || echo $((optional + 128))
+}
+# The contents octets of the first SEQUENCE after the indirect-data OID in
+# the DER file SIGNATURE: what PKCS #7 hashes of Authenticode's content.
+indirect_data_contents() { # indirect_data_contents SIGNATURE
+  local offset header length
+  read -r offset header length < <(openssl asn1parse -inform DER -in "$1" |
+    awk '/:1.3.6.1.4.1.311.2.1.4$/ { found = 1; next }
+         found && /cons: SEQUENCE/ { split($0, f, /[:= ]+/); print f[2], f[6], f[8]; exit }')
+  tail -c +$((offset + header + 1)) "$1" | head -c "$length"
+}
 # The hex digits after "NAME:" in osslsigncode's report of the primary signature.
 report_field() { sed -n "s/^[[:space:]]*$1[[:space:]]*: \([0-9A-F]*\).*/\1/p" "$2" | head -1; }
 # Overwrites in FILE the one place that holds the bytes OLD with NEW (hex).
@@ -63,11 +97,32 @@ overwrite_bytes() {
 indirect_data_digest() {
   rm -f "$work/signature.der"
   osslsigncode extract-signature -in "$1" -out "$work/signature.der" >/dev/null
-  local offset header length
-  read -r offset header length < <(openssl asn1parse -inform DER -in "$work/signature.der" |
-    awk '/:1.3.6.1.4.1.311.2.1.4$/ { found = 1; next }
-         found && /cons: SEQUENCE/ { split($0, f, /[:= ]+/); print f[2], f[6], f[8]; exit }')
-  tail -c +$((offset + header + 1)) "$work/signature.der" | head -c "$length" | openssl dgst -sha256 -binary | xxd -p -c 64
+  indirect_data_contents "$work/signature.der" | openssl dgst -sha256 -binary | xxd -p -c 64
+}
+# Signs INPUT as Authenticode with no authenticated attributes: osslsigncode
+# gives the indirect data to sign, `openssl cms -noattr` signs it (its
+# contents octets are what both forms hash), and the CMS is rewrapped as
+# Authenticode's PKCS #7: version 1, the indirect data as the content
+# itself, not inside an OCTET STRING (the same length, so one tag byte
+# each), which osslsigncode attaches.
+sign_without_attributes() { # sign_without_attributes INPUT OUTPUT
+  rm -f "$work/data.p7" "$work/cms.der" "$2"
+  osslsigncode extract-data -h sha256 -in "$1" -out "$work/data.p7" >/dev/null
+  indirect_data_contents "$work/data.p7" >"$work/indirect-data"
+  openssl cms -sign -noattr -binary -nodetach -md sha256 -econtent_type 1.3.6.1.4.1.311.2.1.4 \
+    -in "$work/indirect-data" -signer "$work/cert.pem" -inkey "$work/key.pem" -outform DER -out "$work/cms.der"
+  local version content
+  version=$(openssl asn1parse -inform DER -in "$work/cms.der" | awk '/prim: INTEGER *:03$/ { print $1 + 0; exit }')
+  content=$(openssl asn1parse -inform DER -in "$work/cms.der" |
+    awk '/:1.3.6.1.4.1.311.2.1.4$/ { found = 1 } found && /prim: OCTET STRING/ { print $1 + 0; exit }')
+  [ -n "$version" ] && [ -n "$content" ] || { echo "make-signed-packages: unexpected CMS from openssl" >&2; exit 1; }
+  printf '\x01' | dd of="$work/cms.der" bs=1 seek=$((version + 2)) conv=notrunc status=none
+  printf '\x30' | dd of="$work/cms.der" bs=1 seek="$content" conv=notrunc status=none
+  osslsigncode attach-signature -sigin "$work/cms.der" -CAfile "$work/cert.pem" -in "$1" -out "$2" >/dev/null
+  verify "$2" >"$work/report" || { cat "$work/report" >&2; exit 1; }
+  grep -q '^Authenticated attributes:$' "$work/report" &&
+    [ -z "$(sed -n '/^Authenticated attributes:$/{n;p;q;}' "$work/report")" ] ||
+    { cat "$work/report" >&2; echo "make-signed-packages: $2 carries authenticated attributes" >&2; exit 1; }
 }
 # osslsigncode finds the file digest matching and the signer's signature
 # broken, for REASON: its messageDigest or the signature over the attributes.
@@ -101,6 +156,29 @@ for launcher in "$@"; do
   sign "$signed" "$output/$name-nested.exe" -nest -h sha512
   osslsigncode remove-signature -in "$signed" -out "$work/$name-signature-removed.exe" >/dev/null
   mv "$work/$name-signature-removed.exe" "$output/"
+  sign "$work/$name.exe" "$output/$name-ecdsa.exe" -h sha256 -certs "$work/ec-cert.pem" -key "$work/ec-key.pem"
+  sign_without_attributes "$work/$name.exe" "$output/$name-no-attributes.exe"
+
+  # A second table entry: a signature of this signer over the bare launcher,
+  # the directory grown over it. osslsigncode refuses the table as corrupted.
+  sign "$launcher" "$work/other.exe" -n "$(yes 'chosen bytes' | tr -d '\n' | head -c 8192)"
+  rm -f "$work/other.der"
+  osslsigncode extract-signature -in "$work/other.exe" -out "$work/other.der" >/dev/null
+  second=$work/$name-second-entry.exe
+  other_size=$(stat -c %s "$work/other.der")
+  security=$(security_entry "$signed")
+  {
+    cat "$signed"
+    word $((8 + other_size))
+    byte 0; byte 2; byte 2; byte 0
+    cat "$work/other.der"
+    head -c $(( (8 - other_size % 8) % 8 )) /dev/zero
+  } >"$second"
+  word $(( $(u32 "$signed" $((security + 4))) + 8 + (other_size + 7) / 8 * 8 )) |
+    dd of="$second" bs=1 seek=$((security + 4)) conv=notrunc status=none
+  verify "$second" >"$work/report" && { echo "make-signed-packages: osslsigncode accepts $second" >&2; exit 1; }
+  grep -q 'Corrupted attribute certificate table' "$work/report" || { cat "$work/report" >&2; exit 1; }
+  mv "$second" "$output/"
 
   # The main tool's first byte, 'signed' becoming 'Signed'.
   forged=$work/$name-forged-digest.exe

@@ -117,8 +117,8 @@ for launcher in "$@"; do
       grep -q 'certificate table' "$work/err" || fail "garbage table: $(cat "$work/err")"
 
       # Bytes in the table that no signature covers, which osslsigncode
-      # refuses as well: junk with the security directory grown over it, and
-      # a second entry of garbage.
+      # refuses as well: junk with the security directory grown over it, a
+      # second entry of garbage, and one of another file's signature.
       security=$(security_entry "$signed")
       table_size=$(u32 "$signed" $((security + 4)))
       grown() { # grown OUTPUT BYTES...: the signed file with BYTES appended to its table
@@ -128,13 +128,26 @@ for launcher in "$@"; do
       }
       grown "$work/junk.exe" 'junk after the signature!'
       grown "$work/second.exe" '\x30\x00\x00\x00\x00\x02\x02\x00%040d' 0
-      for forged in junk second; do
+      # A second entry that is a readable signature: the signer's, over
+      # another file (the bare launcher).
+      rm -f "$work/other.exe" "$work/other.der"
+      osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -in "$launcher" -out "$work/other.exe" >/dev/null
+      osslsigncode extract-signature -in "$work/other.exe" -out "$work/other.der" >/dev/null
+      other_size=$(stat -c %s "$work/other.der")
+      entry_size=$(( (8 + other_size + 7) / 8 * 8 ))
+      { cat "$signed"; head -c 8 /dev/zero; cat "$work/other.der"; head -c $((entry_size - 8 - other_size)) /dev/zero; } \
+        >"$work/signature.exe"
+      put32 "$work/signature.exe" "$(stat -c %s "$signed")" $((8 + other_size))
+      put32 "$work/signature.exe" $(( $(stat -c %s "$signed") + 4 )) $((0x00020200)) # revision 2.0, PKCS #7 signed data
+      put32 "$work/signature.exe" $((security + 4)) $((table_size + entry_size))
+      for forged in junk second signature; do
         expect_refusal "$forged bytes in the certificate table" "$packer" verify "$work/$forged.exe"
         grep -q 'certificate table' "$work/err" || fail "$forged: $(cat "$work/err")"
         if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/$forged.exe" >/dev/null 2>&1; then
           fail "osslsigncode accepts $forged bytes in the certificate table: the case does not show what it should"
         fi
       done
+      grep -q 'more than one entry' "$work/err" || fail "a second signature reported as: $(cat "$work/err")"
     fi
     if [ "$expected_padding" = 0 ]; then
       # Without the signer's padding, removing the signature leaves the

@@ -324,5 +324,42 @@ wait "$launcher_pid"; status=$?
 check "a launcher signed with SHA-1 exits with 0" equal "$status" 0
 check "a launcher signed with SHA-1 extracts its package" cmp -s "$stage/QIRA_t.exe" "$temp_unix/QIRA_t.exe"
 
+# Signed with a P-256 ECDSA key, which Wine's crypt32 cannot verify: the
+# launcher refuses it, its trace and the packer say that the signature
+# cannot be checked here, not that the file changed.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj "/CN=Tessit test" \
+  -keyout "$work/ec-key.pem" -out "$work/ec-cert.pem" >/dev/null 2>&1
+osslsigncode sign -certs "$work/ec-cert.pem" -key "$work/ec-key.pem" -in "$work/packed.exe" -out "$work/ecdsa.exe" \
+  >/dev/null
+clear_extracted
+refused "$work/ecdsa.exe" "ecdsa|[4]Can not verify $(windows_path "$work/ecdsa.exe") file!!!"
+check "the trace says the ECDSA signature cannot be checked here" \
+  contains "$work/trace-refused.txt" "signature refused: the signature cannot be checked here"
+"$wine" "$packer" verify "$(windows_path "$work/ecdsa.exe")" >"$work/verify-ecdsa.txt" 2>&1; status=$?
+check "tessit-pack.exe verify fails the ECDSA-signed launcher" equal "$status" 1
+check "tessit-pack.exe verify says the ECDSA signature cannot be checked here" \
+  contains "$work/verify-ecdsa.txt" "its signature cannot be checked here: this system cannot verify the signer's ECDSA key"
+
+# DLLs planted beside the launcher and the packer under the names of the
+# system DLLs they load (crypt32, bcrypt) and that crypt32 loads for them
+# (wintrust), with Wine told to prefer such a file to its own, as Windows
+# does for a DLL found first: none is loaded, and the signature is checked
+# with the system's own.
+planted=$work/planted
+mkdir -p "$planted"
+cp "$work/Tessit.exe" "$packer" "$planted/"
+for dll in crypt32 bcrypt wintrust; do cp "$programs/planted.dll" "$planted/$dll.dll"; done
+not_loaded() { [ ! -e "$planted/tessit-journal.txt" ] || { sed 's/^/  /' "$planted/tessit-journal.txt"; return 1; }; }
+clear_extracted
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;crypt32,bcrypt,wintrust=n,b" run_launcher "$planted/Tessit.exe" "$work/trace-planted.txt"
+wait "$launcher_pid"; status=$?
+check "a launcher with DLLs planted beside it exits with 0" equal "$status" 0
+check "the launcher loads no DLL planted beside it" not_loaded
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;crypt32,bcrypt,wintrust=n,b" timeout 60 "$wine" "$planted/$(basename "$packer")" verify \
+  "$(windows_path "$planted/Tessit.exe")" >"$work/verify-planted.txt" 2>&1
+check "tessit-pack.exe with DLLs planted beside it checks the signature" \
+  contains "$work/verify-planted.txt" "signature holds (SHA-256)"
+check "tessit-pack.exe loads no DLL planted beside it" not_loaded
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,11 @@
 
 namespace Tessit {
 
+// Limits where the process loads libraries from, first thing in main: on
+// Windows the system folder only, as the program may run from a folder
+// others write to (a downloads folder).
+void limitLibrarySearch();
+
 // The command line as UTF-8, program name first.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 

@@ -96,9 +96,17 @@ std::string explanation(const SignatureCheck& check)
         return "its certificate table is not a sequence of whole, 8-byte aligned signature entries";
     case SignatureProblem::NoSignedData:
         return "its certificate table holds an entry that is no Authenticode signature that can be read";
+    case SignatureProblem::SeveralEntries:
+        return "its certificate table holds more than one entry: signers write one (a nested signature lives "
+               "inside it), and no signature of the file covers the others";
     case SignatureProblem::UnknownAlgorithm:
         return "its signature's digest algorithm " + check.algorithm +
                " is none of SHA-1, SHA-256, SHA-384 and SHA-512";
+    case SignatureProblem::NoAuthenticatedAttributes:
+        return "its signer signed no authenticated attributes, which Authenticode requires and Windows refuses";
+    case SignatureProblem::SignerNotCheckable:
+        return "its signature cannot be checked here: this system cannot verify the signer's " + check.signerKey +
+               " key or its signature algorithm (which does not mean the file changed)";
     case SignatureProblem::SignerNotVerified:
         return "the signer's signature does not verify with its certificate: what it signed changed after signing";
     case SignatureProblem::UnsupportedLayout:

@@ -62,6 +62,7 @@ std::string targetHelp()
 
 int main(int argc, char** argv)
 {
+    limitLibrarySearch();
     CLI::App app("Packs files into a Tessit launcher, and lists, verifies and extracts such packages.",
                  "tessit-pack");
     app.set_version_flag("--version", std::string("tessit-pack ") + TESSIT_VERSION);

@@ -13,6 +13,19 @@ namespace Tessit {
 // The digest algorithms Authenticode signatures use.
 enum class DigestAlgorithm { Sha1, Sha256, Sha384, Sha512 };
 
+// Whether the signer of a signature said what it holds.
+enum class SignerVerdict {
+    // The signer's signature over the authenticated attributes verifies with
+    // its certificate's public key, and their messageDigest is the digest of
+    // the SpcIndirectDataContent: nothing the signer signed was changed.
+    Verified,
+    // It does not: what the signer signed was changed after signing.
+    NotVerified,
+    // This system cannot verify the signer's key or signature algorithm, so
+    // whether it holds is not known here.
+    NotCheckable,
+};
+
 // What one Authenticode signature (a DER-encoded PKCS #7 SignedData whose
 // content is an SpcIndirectDataContent) says, and whether its signer said it.
 struct AuthenticodeSignature {
@@ -24,10 +37,12 @@ struct AuthenticodeSignature {
     // its one signer, most significant part last ("CN=..., O=...").
     std::string signerSubject;
     std::string signerIssuer;
-    // The signer's signature over the authenticated attributes verifies with
-    // that certificate's public key, and their messageDigest is the digest of
-    // the SpcIndirectDataContent: nothing the signer signed was changed.
-    bool signerVerified = false;
+    // The dotted name of that certificate's public key algorithm.
+    std::string signerKeyAlgorithm;
+    // The signer signed authenticated attributes, as Authenticode signers
+    // do; without them only the indirect data's digest is signed.
+    bool authenticatedAttributes = false;
+    SignerVerdict signer = SignerVerdict::NotVerified;
 };
 
 // One running hash.

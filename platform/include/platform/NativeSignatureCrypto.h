@@ -8,7 +8,8 @@
 namespace Tessit {
 
 // The cryptography of the system the program runs on: OpenSSL's libcrypto
-// on Linux, CryptoAPI and CNG on Windows.
+// on Linux, CryptoAPI and CNG on Windows (loaded from the system folder
+// here, on first use); null when the system lacks it.
 std::unique_ptr<SignatureCrypto> createNativeSignatureCrypto();
 
 } // namespace Tessit

@@ -37,6 +37,9 @@ inline constexpr char16_t kTraceSettingsHandedOver[] = u"setOemId!!!!!!!!!!!!!\n
 inline Kavo::KxString TraceStart(const char16_t* sourceName) { return Kavo::KxString(u"Start ") + sourceName + u"\n"; }
 
 inline constexpr char16_t kTraceLocatingPackage[] = u"~~~~~~~~~~~~DeviceFile~~~~~~~~~~~~~~\n";
+// Why a signed launcher's signature was refused, before the package is
+// closed: a format of SignatureProblemText's words.
+inline constexpr char16_t kTraceSignatureRefused[] = u"signature refused: %@\n";
 // Every close of the package file, whatever the reason.
 inline constexpr char16_t kTracePackageClosed[] = u"zipFile Closed...\n";
 // Written as the installer is started: 53 asterisks and a line feed.

@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include "PathText.h"
+#include "platform/Windows/Win32DllSearch.h"
 
 #include <windows.h>
 
@@ -8,6 +9,8 @@
 #include <shellapi.h>
 
 namespace Tessit {
+
+void limitLibrarySearch() { restrictDllSearchToSystemFolder(); }
 
 // The narrow vector holds the ANSI code page's text; the wide command line
 // keeps every character of a path.
