@@ -68,50 +68,36 @@ std::optional<uint64_t> derSequenceSize(const uint8_t* bytes, uint64_t available
     return header + length;
 }
 
-class SignatureChecker {
+// What keeps the signer's signature from vouching for the file digest it
+// holds. Without authenticated attributes the signer signs the indirect data
+// alone; Authenticode signers always sign attributes, and Windows accepts
+// no signature without them.
+SignatureProblem signerProblem(const AuthenticodeSignature& signature, bool knownAlgorithm)
+{
+    if (!signature.authenticatedAttributes)
+        return SignatureProblem::NoAuthenticatedAttributes;
+    if (signature.signer == SignerVerdict::NotCheckable)
+        return SignatureProblem::SignerNotCheckable;
+    if (signature.signer != SignerVerdict::Verified)
+        return SignatureProblem::SignerNotVerified;
+    if (!knownAlgorithm)
+        return SignatureProblem::UnknownAlgorithm;
+    return SignatureProblem::None;
+}
+
+// Reads the certificate table of `package` and the signature it holds;
+// on failure `check` says why.
+class SignatureReader {
 public:
-    SignatureChecker(SignatureCrypto& crypto, Package& package)
-        : m_crypto(crypto), m_package(package), m_location(package.location())
+    SignatureReader(SignatureCrypto& crypto, Package& package, SignatureCheck& result)
+        : m_crypto(crypto), m_package(package), m_location(package.location()), m_result(result)
     {
     }
 
-    SignatureCheck run()
+    std::optional<AuthenticodeSignature> read()
     {
         const std::optional<std::vector<uint8_t>> table = readTable();
-        if (!table)
-            return m_result;
-        const std::optional<AuthenticodeSignature> signature = readSignature(*table);
-        if (!signature)
-            return m_result;
-        m_result.signerSubject = signature->signerSubject;
-        m_result.signerIssuer = signature->signerIssuer;
-        const KnownKey* key =
-            std::find_if(std::begin(kKeys), std::end(kKeys),
-                         [&](const KnownKey& known) { return signature->signerKeyAlgorithm == known.oid; });
-        m_result.signerKey = key == std::end(kKeys) ? signature->signerKeyAlgorithm : key->name;
-        const KnownAlgorithm* known =
-            std::find_if(std::begin(kAlgorithms), std::end(kAlgorithms),
-                         [&](const KnownAlgorithm& algorithm) { return signature->fileDigestAlgorithm == algorithm.oid; });
-        m_result.algorithm = known == std::end(kAlgorithms) ? signature->fileDigestAlgorithm : known->name;
-        // Without authenticated attributes the signer signs the indirect
-        // data alone; Authenticode signers always sign attributes, and
-        // Windows accepts no signature without them.
-        if (!signature->authenticatedAttributes)
-            return fail(SignatureProblem::NoAuthenticatedAttributes);
-        if (signature->signer == SignerVerdict::NotCheckable)
-            return fail(SignatureProblem::SignerNotCheckable);
-        if (signature->signer != SignerVerdict::Verified)
-            return fail(SignatureProblem::SignerNotVerified);
-        if (known == std::end(kAlgorithms))
-            return fail(SignatureProblem::UnknownAlgorithm);
-        const std::unique_ptr<DigestHasher> hasher = m_crypto.startDigest(known->algorithm);
-        if (!hasher)
-            return fail(SignatureProblem::NoCryptography);
-        if (!hashFile(*hasher))
-            return m_result;
-        if (hasher->finish() != signature->fileDigest)
-            return fail(SignatureProblem::Mismatch);
-        return m_result;
+        return table ? readSignature(*table) : std::nullopt;
     }
 
 private:
@@ -192,52 +178,108 @@ private:
         return signature;
     }
 
-    // One pass from the start in copy-buffer blocks; the first block holds
-    // the headers that say which bytes count.
-    bool hashFile(DigestHasher& hasher)
-    {
-        std::vector<uint8_t> block(COPY_CHUNK_SIZE);
-        uint32_t blockSize = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, m_location.fileLength));
-        if (!m_package.readAt(0, block.data(), blockSize)) {
-            fail(SignatureProblem::Unreadable);
-            return false;
-        }
-        const std::optional<std::vector<FileRange>> ranges =
-            authenticodeRanges(block.data(), blockSize, m_location.fileLength, m_location.certificateSize);
-        if (!ranges) {
-            fail(SignatureProblem::UnsupportedLayout);
-            return false;
-        }
-        const uint64_t hashEnd = ranges->back().end;
-        uint64_t blockStart = 0;
-        auto range = ranges->begin();
-        for (;;) {
-            const uint64_t blockEnd = blockStart + blockSize;
-            for (; range != ranges->end() && range->begin < blockEnd; ++range) {
-                const uint64_t from = std::max(range->begin, blockStart);
-                const uint64_t to = std::min(range->end, blockEnd);
-                hasher.add(block.data() + (from - blockStart), size_t(to - from));
-                if (range->end > blockEnd)
-                    break;
-            }
-            blockStart = blockEnd;
-            if (blockStart >= hashEnd)
-                return true;
-            blockSize = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, hashEnd - blockStart));
-            if (!m_package.readAt(blockStart, block.data(), blockSize)) {
-                fail(SignatureProblem::Unreadable);
-                return false;
-            }
-        }
-    }
-
     SignatureCrypto& m_crypto;
     Package& m_package;
     const PackageLocation& m_location;
-    SignatureCheck m_result;
+    SignatureCheck& m_result;
 };
 
 } // namespace
+
+SignatureVerification::SignatureVerification(SignatureCrypto* crypto, Package& package)
+    : m_hashEnd(package.location().certificateOffset)
+{
+    if (!crypto) {
+        m_result.problem = SignatureProblem::NoCryptography;
+        return;
+    }
+    const std::optional<AuthenticodeSignature> signature = SignatureReader(*crypto, package, m_result).read();
+    if (!signature)
+        return;
+    m_result.signerSubject = signature->signerSubject;
+    m_result.signerIssuer = signature->signerIssuer;
+    const KnownKey* key = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                       [&](const KnownKey& known) { return signature->signerKeyAlgorithm == known.oid; });
+    m_result.signerKey = key == std::end(kKeys) ? signature->signerKeyAlgorithm : key->name;
+    const KnownAlgorithm* known =
+        std::find_if(std::begin(kAlgorithms), std::end(kAlgorithms),
+                     [&](const KnownAlgorithm& algorithm) { return signature->fileDigestAlgorithm == algorithm.oid; });
+    m_result.algorithm = known == std::end(kAlgorithms) ? signature->fileDigestAlgorithm : known->name;
+    m_result.problem = signerProblem(*signature, known != std::end(kAlgorithms));
+    if (!m_result.holds())
+        return;
+    m_hasher = crypto->startDigest(known->algorithm);
+    if (!m_hasher) {
+        fail(SignatureProblem::NoCryptography);
+        return;
+    }
+    m_signedDigest = signature->fileDigest;
+    m_fileLength = package.location().fileLength;
+    m_certificateSize = package.location().certificateSize;
+}
+
+SignatureVerification::~SignatureVerification() = default;
+
+void SignatureVerification::fail(SignatureProblem problem)
+{
+    m_result.problem = problem;
+    m_hasher.reset();
+}
+
+// The first bytes, which the reader gives first, hold the headers that say
+// which bytes count: the ranges come from them, and every later block is
+// taken where it meets them.
+void SignatureVerification::add(uint64_t offset, const uint8_t* bytes, uint32_t count)
+{
+    if (!hashing())
+        return;
+    if (offset != m_given) {
+        fail(SignatureProblem::Unreadable);
+        return;
+    }
+    m_given += count;
+    if (!m_ranges) {
+        m_ranges = authenticodeRanges(bytes, count, m_fileLength, m_certificateSize);
+        if (!m_ranges) {
+            fail(SignatureProblem::UnsupportedLayout);
+            return;
+        }
+        m_nextRange = 0;
+    }
+    const uint64_t end = offset + count;
+    for (; m_nextRange < m_ranges->size() && (*m_ranges)[m_nextRange].begin < end; ++m_nextRange) {
+        const FileRange& range = (*m_ranges)[m_nextRange];
+        const uint64_t from = std::max(range.begin, offset);
+        const uint64_t to = std::min(range.end, end);
+        m_hasher->add(bytes + (from - offset), size_t(to - from));
+        if (range.end > end)
+            break;
+    }
+}
+
+SignatureCheck SignatureVerification::finish()
+{
+    if (hashing() && m_given < m_hashEnd)
+        fail(SignatureProblem::Unreadable);
+    if (hashing() && m_hasher->finish() != m_signedDigest)
+        fail(SignatureProblem::Mismatch);
+    m_hasher.reset();
+    return m_result;
+}
+
+SignatureCheck CheckSignature(SignatureCrypto* crypto, Package& package)
+{
+    SignatureVerification verification(crypto, package);
+    std::vector<uint8_t> block(COPY_CHUNK_SIZE);
+    for (uint64_t offset = 0; verification.hashing() && offset < verification.end();) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, verification.end() - offset));
+        if (!package.readAt(offset, block.data(), count))
+            break;
+        verification.add(offset, block.data(), count);
+        offset += count;
+    }
+    return verification.finish();
+}
 
 const char16_t* SignatureProblemText(SignatureProblem problem)
 {
@@ -260,14 +302,5 @@ const char16_t* SignatureProblemText(SignatureProblem problem)
     return u"the signature does not hold";
 }
 
-SignatureCheck CheckSignature(SignatureCrypto* crypto, Package& package)
-{
-    if (!crypto) {
-        SignatureCheck check;
-        check.problem = SignatureProblem::NoCryptography;
-        return check;
-    }
-    return SignatureChecker(*crypto, package).run();
-}
 
 } // namespace Tessit

@@ -2,9 +2,14 @@
 #define TESSIT_PACKAGE_SIGNATURECHECK_H
 
 #include "package/Package.h"
+#include "package/PeImage.h"
 #include "package/SignatureCrypto.h"
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace Tessit {
 
@@ -35,16 +40,50 @@ struct SignatureCheck {
     bool holds() const { return problem == SignatureProblem::None; }
 };
 
-// Checks the Authenticode signature of the signed file `package` was
-// opened from: its certificate table must be one whole WIN_CERTIFICATE
-// entry, a readable signature, up to the end of the file (a nested
-// signature lives inside it); its signer must have signed authenticated
-// attributes, with the certificate it carries; and the file
+// The Authenticode signature of the signed file `package` was opened from,
+// checked while the file is read once, in file order, by whoever reads it
+// (the extraction, or CheckSignature): its certificate table must be one
+// whole WIN_CERTIFICATE entry, a readable signature, up to the end of the
+// file (a nested signature lives inside it); its signer must have signed
+// authenticated attributes, with the certificate it carries; and the file
 // digest it signed must be the file's (headers, sections and package,
 // leaving out the checksum, the security directory entry and the
-// certificate table). No chain of trust is asked for. Reads the table, then
-// the file once from its start in blocks of the copy buffer's size.
-// `crypto` may be null: nothing can then be checked.
+// certificate table). No chain of trust is asked for. `crypto` may be null:
+// nothing can then be checked.
+class SignatureVerification {
+public:
+    // Reads the certificate table and checks the signer's signature.
+    SignatureVerification(SignatureCrypto* crypto, Package& package);
+    SignatureVerification(const SignatureVerification&) = delete;
+    SignatureVerification& operator=(const SignatureVerification&) = delete;
+    ~SignatureVerification();
+
+    // Whether the file's bytes are still wanted: false once the check failed.
+    bool hashing() const { return m_hasher != nullptr; }
+    // Where the bytes it wants end: the certificate table's start.
+    uint64_t end() const { return m_hashEnd; }
+    // The file's `count` bytes at `offset`, which must follow those given
+    // before, from the file's first byte on.
+    void add(uint64_t offset, const uint8_t* bytes, uint32_t count);
+    // The verdict, once every byte before the certificate table was given.
+    SignatureCheck finish();
+
+private:
+    void fail(SignatureProblem problem);
+
+    SignatureCheck m_result;
+    std::unique_ptr<DigestHasher> m_hasher;
+    std::vector<uint8_t> m_signedDigest;
+    uint64_t m_hashEnd = 0;
+    uint64_t m_fileLength = 0;
+    uint32_t m_certificateSize = 0;
+    uint64_t m_given = 0;
+    std::optional<std::vector<FileRange>> m_ranges;
+    size_t m_nextRange = 0;
+};
+
+// The whole check in one: the table, the signer, then the file read once
+// from its start in blocks of the copy buffer's size.
 SignatureCheck CheckSignature(SignatureCrypto* crypto, Package& package);
 
 // Why a signature is refused, in a few words for the launcher's trace.
