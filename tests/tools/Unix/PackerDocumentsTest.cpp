@@ -1,6 +1,7 @@
 #include "KxTestFolder.h"
 
 #include "BashCompletion.h"
+#include "ManualPage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@ using namespace Tessit;
 
 namespace {
 
+// What `command` writes to its standard output.
 std::string output(const std::string& command)
 {
     std::string text;
@@ -27,7 +29,59 @@ std::string output(const std::string& command)
     return text;
 }
 
+struct Rendered {
+    std::string text; // as man shows it, white space collapsed
+    std::string warnings;
+};
+
+Rendered render(const std::string& page)
+{
+    Kavo::KxTestFolder folder;
+    folder.writeFile(u"page.1", page);
+    const std::string file = (folder.path() / "page.1").string();
+    Rendered rendered;
+    rendered.text = output("groff -man -Tutf8 -rHY=0 -rLL=10000n -P-c '" + file +
+                           "' 2>/dev/null | col -b | tr -s '[:space:]' ' '");
+    rendered.warnings = output("groff -man -ww -z '" + file + "' 2>&1");
+    return rendered;
+}
+
 } // namespace
+
+// Texts that roff would take for requests, escapes or other characters (a
+// line starting with '.' or '\'', a backslash, a hyphen of an option) come
+// out of the page as the help prints them, and the page formats without a
+// warning.
+TEST(ManualPage, ShowsTheHelpTextsAsTheyAre)
+{
+    CLI::App app(".dot first\n'quote first\nback\\slash and \\fB not bold", "tool");
+    app.footer("Exit codes:\n  0 done\n  2 usage error");
+    std::string value;
+    bool flag = false;
+    app.add_option("--some-option", value, ".hidden if taken for a request")->type_name("DIR");
+    app.add_flag("-x,--cross-check", flag, "'also hidden, \\e not an escape");
+    CLI::App* command = app.add_subcommand("run-it", "Runs it.\n.second line");
+    command->add_option("FILE", value, "A file\\name")->required();
+    command->footer(".footer");
+
+    const Rendered rendered = render(manualPage(app, "tool 2.5", ".SH \"SEE ALSO\"\n.BR other (7)\n"));
+
+    EXPECT_EQ(rendered.warnings, "");
+    for (const char* text : {
+             "tool - .dot first ",
+             " .dot first 'quote first back\\slash and \\fB not bold ",
+             " Exit codes: 0 done 2 usage error ",
+             " --some-option DIR .hidden if taken for a request ",
+             " -x,--cross-check 'also hidden, \\e not an escape ",
+             " run-it Runs it. .second line ",
+             " tool run-it [OPTIONS] FILE ",
+             " FILE TEXT REQUIRED A file\\name ",
+             " .footer ",
+             " other(7) ",
+             " tool 2.5 ",
+         })
+        EXPECT_NE(rendered.text.find(text), std::string::npos) << "'" << text << "' not in: " << rendered.text;
+}
 
 // A word after a program option that takes a value is that value, not the
 // command; the command's own options, values and positionals complete as
