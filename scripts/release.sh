@@ -3,12 +3,15 @@
 # dist/:
 #   windows-i686/Tessit.exe, windows-i686/tessit-pack.exe       the build users run
 #   windows-x86_64/Tessit.exe, windows-x86_64/tessit-pack.exe
-#   tessit-VERSION-linux-x86_64.tar.gz                         bin/: tessit and tessit-pack,
-#                                                              share/tessit/: the launchers
+#   tessit-VERSION-linux-x86_64.tar.gz                         bin/: tessit-pack; the launchers
+#                                                              in lib/tessit/ and share/tessit/;
+#                                                              manual pages, completion, copyright
 #   tessit_VERSION_amd64.deb                                   the same below /usr
 #   SHA256SUMS
-# The Linux package and tarball carry the three release launchers in
-# share/tessit/<target>/, where `tessit-pack build --target` finds them.
+# The Linux package and tarball carry the three release launchers where
+# `tessit-pack build --target` finds them: lib/tessit/linux-x86_64/tessit,
+# share/tessit/windows-<arch>/Tessit.exe. lintian must find no error in the
+# Debian package.
 # Everything is built twice, from this folder into build/release-* and from
 # a copy of the sources in another folder, and the two sets of artifacts must
 # be byte-identical; the i686 Tessit.exe must take at most 1 MiB. Then the
@@ -25,11 +28,15 @@ cd "$root"
 step "set-up"
 scripts/setup.sh
 . scripts/require.sh
-require_commands cmake ninja cpack git tar gzip sha256sum cmp dpkg-deb
+require_commands cmake ninja cpack git tar gzip sha256sum cmp dpkg-deb lintian
 
 # Every time stamp an artifact carries is the last commit's.
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
+# ccache's base_dir would hand the compilers source paths relative to each
+# build folder, which the path maps do not cover: the two builds' assertion
+# texts would differ.
+unset CCACHE_BASEDIR
 check=$root/build/release-check
 rm -rf "$check" dist
 mkdir -p "$check"
@@ -93,12 +100,16 @@ dpkg-deb -x dist/tessit_*_amd64.deb "$unpacked/deb"
 tar -xzf dist/tessit-*-linux-x86_64.tar.gz -C "$unpacked/tar"
 echo "a file to pack" >"$unpacked/item.txt"
 for tree in "$unpacked/deb/usr" "$unpacked/tar/"tessit-*-linux-x86_64; do
+  # A bare launcher is no command: bin/ holds tessit-pack alone.
+  if [ "$(ls "$tree/bin")" != tessit-pack ]; then
+    echo "release: $tree/bin holds $(ls "$tree/bin" | tr '\n' ' ')" >&2
+    exit 1
+  fi
   for target in windows-i686 windows-x86_64 linux-x86_64; do
     case $target in
-      linux-x86_64) released=$tree/bin/tessit ;;
-      *) released=dist/$target/Tessit.exe ;;
+      linux-x86_64) released=build/release-linux/app/tessit carried=$tree/lib/tessit/$target/tessit ;;
+      *) released=dist/$target/Tessit.exe carried=$tree/share/tessit/$target/Tessit.exe ;;
     esac
-    carried=$tree/share/tessit/$target/$(basename "$released")
     if ! cmp "$released" "$carried"; then
       echo "release: $carried is not $released" >&2
       exit 1
@@ -112,6 +123,10 @@ for tree in "$unpacked/deb/usr" "$unpacked/tar/"tessit-*-linux-x86_64; do
 done
 echo "both carry the three launchers, and tessit-pack build --target packs onto them"
 rm -rf "$unpacked"
+
+step "lintian on dist/tessit_*_amd64.deb"
+# Any error fails the release; the warnings and notes are shown.
+lintian --fail-on error --display-info dist/tessit_*_amd64.deb
 
 # Every package a user downloads carries the i686 launcher.
 launcher_size=$(stat -c %s dist/windows-i686/Tessit.exe)

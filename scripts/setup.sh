@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick osslsigncode openssl
   bc time valgrind xxd
+  lintian groff-base bsdextrautils bash-completion
   "$@"
 )
 

@@ -13,13 +13,14 @@ namespace {
 
 struct TargetLauncherFile {
     const char* target;
+    const char* folder;
     const char* file;
 };
 
 constexpr TargetLauncherFile targetLauncherFiles[] = {
-    {"windows-i686", "Tessit.exe"},
-    {"windows-x86_64", "Tessit.exe"},
-    {"linux-x86_64", "tessit"},
+    {"windows-i686", "share", "Tessit.exe"},
+    {"windows-x86_64", "share", "Tessit.exe"},
+    {"linux-x86_64", "lib", "tessit"},
 };
 
 } // namespace
@@ -32,18 +33,18 @@ std::vector<std::string> targetNames()
     return names;
 }
 
-std::filesystem::path targetLaunchersFolder(const std::filesystem::path& program)
-{
-    return (program.parent_path() / ".." / "share" / "tessit").lexically_normal();
-}
-
-std::filesystem::path targetLauncher(const std::string& target, const std::filesystem::path& program)
+std::filesystem::path targetLauncherPath(const std::string& target, const std::filesystem::path& program)
 {
     const auto* launcher = std::find_if(std::begin(targetLauncherFiles), std::end(targetLauncherFiles),
                                         [&](const TargetLauncherFile& entry) { return target == entry.target; });
     if (launcher == std::end(targetLauncherFiles))
         throw PackError("unknown target '" + target + "'");
-    const std::filesystem::path path = targetLaunchersFolder(program) / target / launcher->file;
+    return (program.parent_path() / ".." / launcher->folder / "tessit" / target / launcher->file).lexically_normal();
+}
+
+std::filesystem::path targetLauncher(const std::string& target, const std::filesystem::path& program)
+{
+    const std::filesystem::path path = targetLauncherPath(target, program);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         throw PackError(path, "no launcher for " + target + " here; pass one with -l LAUNCHER");

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "Console.h"
 #include "EntrySources.h"
 #include "PackageCommands.h"
@@ -7,8 +8,6 @@
 #include "TargetLaunchers.h"
 #include "TerminalText.h"
 
-#include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -17,20 +16,7 @@ using namespace Tessit;
 
 namespace {
 
-struct Options {
-    std::string launcher;
-    std::string target;
-    std::string output;
-    int32_t oemId = 0;
-    bool stripSignature = false;
-    bool replacePackage = false;
-    bool dereference = false;
-    std::vector<std::string> items;
-    std::string file;
-    std::string folder;
-};
-
-int build(const Options& options)
+int build(const PackOptions& options)
 {
     const std::vector<PackEntry> entries = collectEntries(options.items, options.dereference);
     const std::filesystem::path launcherPath = options.target.empty()
@@ -42,20 +28,16 @@ int build(const Options& options)
     return 0;
 }
 
-// Where the launchers are looked up, as the running program finds them.
-std::string targetHelp()
+// The program the help is for: the running one, or where the system cannot
+// tell, one named without a folder, so the help names the launchers'
+// places relative to it.
+std::filesystem::path helpProgram()
 {
-    std::string names;
-    for (const std::string& name : targetNames())
-        names += (names.empty() ? "" : ", ") + name;
-    std::string folder = "../share/tessit beside the folder tessit-pack runs from";
     try {
-        folder = utf8Of(targetLaunchersFolder(runningProgram()));
+        return runningProgram();
     } catch (const std::exception&) {
-        // Named relative to the program then; --target says what it looked at.
+        return "tessit-pack";
     }
-    return "The release launcher of NAME (" + names + ") installed with tessit-pack, looked up in " + folder +
-           "/NAME/ (Tessit.exe, or tessit for linux-x86_64)";
 }
 
 } // namespace
@@ -63,42 +45,9 @@ std::string targetHelp()
 int main(int argc, char** argv)
 {
     limitLibrarySearch();
-    CLI::App app("Packs files into a Tessit launcher, and lists, verifies and extracts such packages.",
-                 "tessit-pack");
-    app.set_version_flag("--version", std::string("tessit-pack ") + TESSIT_VERSION);
-    app.require_subcommand(1);
-    Options options;
-
-    CLI::App* buildCommand = app.add_subcommand("build", "Write LAUNCHER followed by a package of ITEMs to OUTPUT.");
-    CLI::Option_group* launcherChoice =
-        buildCommand->add_option_group("LAUNCHER", "The launcher to pack onto: exactly one of these");
-    launcherChoice->add_option("-l,--launcher", options.launcher, "The launcher executable");
-    launcherChoice->add_option("--target", options.target, targetHelp())->check(CLI::IsMember(targetNames()));
-    launcherChoice->require_option(1);
-    buildCommand->add_option("-o,--output", options.output, "The file to write; replaced atomically")->required();
-    buildCommand->add_option("--oem", options.oemId, "The package's OEM number (default 0)");
-    buildCommand->add_flag("--strip-signature", options.stripSignature,
-                           "Remove the launcher's certificate table instead of refusing a signed launcher");
-    buildCommand->add_flag("--replace", options.replacePackage,
-                           "Replace a package the launcher already carries instead of refusing it");
-    buildCommand->add_flag("--dereference", options.dereference,
-                           "Pack what links inside a folder ITEM lead to instead of refusing them");
-    buildCommand
-        ->add_option("ITEM", options.items,
-                     "A file (packed under its name), a folder (every file below it, named relative to it), "
-                     "or NAME=PATH")
-        ->required();
-
-    CLI::App* listCommand = app.add_subcommand("list", "Show the package the launcher in FILE would find.");
-    listCommand->add_option("FILE", options.file, "A packed launcher")->required();
-
-    CLI::App* verifyCommand =
-        app.add_subcommand("verify", "Exit 0 only for a consistent package with safe names; tell if FILE is signed.");
-    verifyCommand->add_option("FILE", options.file, "A packed launcher")->required();
-
-    CLI::App* extractCommand = app.add_subcommand("extract", "Write the entries of FILE below DIR, running nothing.");
-    extractCommand->add_option("FILE", options.file, "A packed launcher")->required();
-    extractCommand->add_option("-C,--directory", options.folder, "The folder to write into")->required();
+    CommandLine commandLine(helpProgram());
+    CLI::App& app = commandLine.app;
+    const PackOptions& options = commandLine.options;
 
     try {
         // The arguments as UTF-8 (Windows hands argv over in its ANSI code
@@ -116,11 +65,11 @@ int main(int argc, char** argv)
     }
 
     try {
-        if (*buildCommand)
+        if (*commandLine.build)
             return build(options);
-        if (*listCommand)
+        if (*commandLine.list)
             return listPackage(pathFromUtf8(options.file));
-        if (*verifyCommand)
+        if (*commandLine.verify)
             return verifyPackage(pathFromUtf8(options.file));
         return extractPackage(pathFromUtf8(options.file), pathFromUtf8(options.folder));
     } catch (const std::exception& error) {
