@@ -50,6 +50,8 @@ bool KxFolder::openLevel(const KxFolder& parent, const KxString& name)
 
 bool KxFolder::makeLevel(const KxString& name) const { return isOpen() && _kx_folder_make_level(m_handle, name); }
 
+bool KxFolder::removeLevel(const KxString& name) const { return isOpen() && _kx_folder_remove_level(m_handle, name); }
+
 KxFolderEntry KxFolder::entry(const KxString& name) const
 {
     return isOpen() ? _kx_folder_entry(m_handle, name) : KxFolderEntry::Missing;

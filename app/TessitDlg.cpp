@@ -89,11 +89,16 @@ void CTessitDlg::RunSequence()
 {
     Package package(m_platform.package());
     KxString tempFolder;
-    if (!OpenPackageInto(package, tempFolder) || !SignatureHolds(package))
+    if (!OpenPackageInto(package, tempFolder))
         return;
 
+    // A signed package is checked as it is extracted, every byte read once:
+    // nothing of it takes its place, or runs, unless its signature holds.
     // What is held stays held until the sequence ends, after the last start.
-    const ExtractionReport extraction = ExtractEntries(package, tempFolder, m_log, IsProgramEntry);
+    const ExtractionReport extraction =
+        ExtractEntries(package, tempFolder, m_log, {IsProgramEntry, m_platform.signatureCrypto()});
+    if (!SignatureHolds(package, extraction))
+        return;
     if (extraction.damaged()) {
         KxString message;
         const KxString shownTarget = printableEntryName(extraction.firstDamagedTarget);
@@ -136,14 +141,11 @@ bool CTessitDlg::OpenPackageInto(Package& package, KxString& tempFolder)
 // against damage and changes after signing, not against a removed or
 // replaced signature: an unsigned launcher runs as before, and who signed
 // is for the system to show, not for the launcher to judge.
-bool CTessitDlg::SignatureHolds(Package& package)
+bool CTessitDlg::SignatureHolds(Package& package, const ExtractionReport& extraction)
 {
-    if (!package.isSigned())
+    if (!extraction.refused())
         return true;
-    const SignatureCheck check = CheckSignature(m_platform.signatureCrypto(), package);
-    if (check.holds())
-        return true;
-    const KxString reason(SignatureProblemText(check.problem));
+    const KxString reason(SignatureProblemText(extraction.signature->problem));
     KxString trace;
     trace.format(kTraceSignatureRefused, &reason);
     m_platform.debugOutput(trace);

@@ -34,7 +34,7 @@ public:
 private:
     void RunSequence();
     bool OpenPackageInto(Package& package, KxString& tempFolder);
-    bool SignatureHolds(Package& package);
+    bool SignatureHolds(Package& package, const ExtractionReport& extraction);
     // Only programs `extraction` wrote are started, never one an earlier run
     // left in the temporary folder.
     int32_t RunServiceInstaller(const KxString& tempFolder, const ExtractionReport& extraction);

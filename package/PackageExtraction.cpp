@@ -8,7 +8,7 @@
 #include "KxFoundation/KxReplacement.h"
 
 #include <algorithm>
-#include <cstring>
+#include <deque>
 #include <vector>
 
 namespace Tessit {
@@ -21,76 +21,224 @@ namespace {
 // An entry is written as `<target>.tessit-<8 hex digits>` first.
 const KxString kPartKind(u".tessit-");
 
-class Extraction {
+// The package's file read once, in order, a copy block at a time from where
+// it starts; a signed package's verification is given each block as it is
+// read. A read that fails or meets the file's end fails every take after
+// it: the file is no longer what was opened.
+class PackageStream {
 public:
-    Extraction(Package& package, const KxString& targetFolder, KxString& log)
-        : m_package(package), m_next(package.dataOffset()), m_targetFolder(targetFolder), m_log(log),
-          m_buffer(COPY_CHUNK_SIZE, 0)
+    PackageStream(Package& package, uint64_t start, SignatureVerification* verification)
+        : m_package(package), m_verification(verification), m_block(COPY_CHUNK_SIZE), m_blockStart(start),
+          m_blockEnd(start), m_position(start)
     {
-        m_root.open(targetFolder);
     }
 
-    EntryOutcome extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData,
-                         const HeldEntryTest& isHeld, std::unique_ptr<KxFile>& held);
+    // The next `count` bytes, handed to `use` in pieces; false when they
+    // could not all be read (the rest is passed over).
+    template <typename Use>
+    bool take(uint64_t count, Use&& use)
+    {
+        const uint64_t end = m_position + count;
+        while (m_position < end) {
+            if ((m_position < m_blockStart || m_position >= m_blockEnd) && !fill(end))
+                break;
+            const uint32_t piece = uint32_t(std::min(end, m_blockEnd) - m_position);
+            use(m_block.data() + (m_position - m_blockStart), piece);
+            m_position += piece;
+        }
+        const bool whole = m_position == end;
+        m_position = end;
+        return whole;
+    }
 
-    KxString lastTarget;
-    KxString lastPath; // where the last entry goes below the target folder
+    // Passes over `count` bytes: read for the verification, which takes
+    // every byte, and not read at all without one.
+    void skip(uint64_t count)
+    {
+        if (m_verification)
+            take(count, [](const uint8_t*, uint32_t) {});
+        else
+            m_position += count;
+    }
+
+    uint64_t position() const { return m_position; }
 
 private:
-    const KxFolder* openFolderFor(const KxString& name, const EntryPath& path, KxFolder& level);
-    EntryOutcome copy(const KxFolder& folder, const KxString& file, int32_t size);
-    void removeLeftoversIn(const KxFolder& folder, const EntryPath& path);
-    bool writeEntry(KxFile& output, int32_t size);
-    bool matchesPackage(KxFile& held, int32_t size);
-    void passOver(int64_t count) { m_next += uint64_t(count); }
+    // Reads the block at the position, as far as the copy buffer or
+    // `wantedEnd` (and, for the verification, the table's start) allows.
+    bool fill(uint64_t wantedEnd)
+    {
+        if (m_failed)
+            return false;
+        const uint64_t limit = m_verification ? std::max(wantedEnd, m_verification->end()) : wantedEnd;
+        const uint32_t count = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, limit - m_position));
+        m_failed = !m_package.readAt(m_position, m_block.data(), count);
+        if (m_failed)
+            return false;
+        m_blockStart = m_position;
+        m_blockEnd = m_position + count;
+        if (m_verification)
+            m_verification->add(m_blockStart, m_block.data(), count);
+        return true;
+    }
 
     Package& m_package;
-    uint64_t m_next; // where the next entry's bytes start
+    SignatureVerification* m_verification;
+    std::vector<uint8_t> m_block;
+    uint64_t m_blockStart;
+    uint64_t m_blockEnd;
+    uint64_t m_position;
+    bool m_failed = false;
+};
+
+// A running check of an entry's bytes as they were written, against which
+// a held program is read back: 64-bit FNV-1a, eight bytes at a time.
+class EntryChecksum {
+public:
+    void add(const uint8_t* bytes, uint32_t count)
+    {
+        for (uint32_t index = 0; index < count; ++index) {
+            m_word |= uint64_t(bytes[index]) << (8 * m_filled);
+            if (++m_filled == 8)
+                mix();
+        }
+    }
+
+    uint64_t value()
+    {
+        if (m_filled != 0)
+            mix();
+        return m_hash;
+    }
+
+private:
+    void mix()
+    {
+        m_hash = (m_hash ^ m_word) * 0x100000001B3ull;
+        m_word = 0;
+        m_filled = 0;
+    }
+
+    uint64_t m_hash = 0xCBF29CE484222325ull;
+    uint64_t m_word = 0;
+    uint32_t m_filled = 0;
+};
+
+// An entry written to its part, waiting for the verdict: the folders on its
+// way stay open, so that the part is renamed in the folder it was made in.
+struct PendingEntry {
+    std::deque<KxFolder> levels;                 // below the target folder, in order
+    std::vector<KxString> madeLevels;            // of levels, those this run made
+    const KxFolder* folder = nullptr;            // the target folder or the last level
+    std::unique_ptr<Kavo::KxReplacement> part;
+    uint64_t checksum = 0;
+    int32_t size = 0;
+    KxString file;
+};
+
+struct EntryRecord {
+    EntryOutcome outcome;
+    KxString target; // the path shown and reported, empty for skipped ones
+    KxString path;   // below the target folder, as resolved
+    std::unique_ptr<PendingEntry> pending;
+    KxString log;    // its lines, kept until the package is known good
+};
+
+class Extraction {
+public:
+    Extraction(Package& package, const KxString& targetFolder, SignatureVerification* verification)
+        : m_stream(package, verification ? 0 : package.dataOffset(), verification),
+          m_targetFolder(targetFolder)
+    {
+        m_root.open(targetFolder);
+        m_stream.skip(package.dataOffset() - m_stream.position());
+    }
+
+    EntryRecord extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData)
+    {
+        EntryRecord record = extractEntry(number, name, size, launcherEntriesCarryData);
+        record.log = std::move(m_log);
+        m_log = KxString();
+        return record;
+    }
+    // Reads what is left up to `end`, for the verification.
+    void readTo(uint64_t end) { m_stream.skip(end - std::min(end, m_stream.position())); }
+    void removeMadeLevels(PendingEntry& pending);
+    const KxFolder& root() const { return m_root; }
+
+private:
+    EntryRecord extractEntry(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData);
+    const KxFolder* openFolderFor(const KxString& name, const EntryPath& path, PendingEntry& pending);
+    void removeLeftoversIn(const KxFolder& folder, const EntryPath& path);
+
+    // The lines of the entry being extracted.
+    KxString m_log;
+    PackageStream m_stream;
     const KxString& m_targetFolder;
     KxFolder m_root;
-    KxString& m_log;
-    std::vector<uint8_t> m_buffer;
-    std::vector<uint8_t> m_heldBuffer;
     std::vector<KxString> m_clearedFolders;
 };
 
-// A negative size gives no count to copy and no way to the next entry. An
-// entry that is held stays open from the end of its copy (KxFile::openHeldIn).
-EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData,
-                                 const HeldEntryTest& isHeld, std::unique_ptr<KxFile>& held)
+// A negative size gives no count to copy and no way to the next entry.
+EntryRecord Extraction::extractEntry(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData)
 {
     const int64_t storedBytes = std::max(size, 0);
-    lastPath = KxString();
     if (isLauncherEntry(name)) {
         if (launcherEntriesCarryData)
-            passOver(storedBytes);
-        return EntryOutcome::SkippedLauncher;
+            m_stream.skip(uint64_t(storedBytes));
+        return {EntryOutcome::SkippedLauncher, KxString(), KxString(), nullptr, KxString()};
     }
     const std::optional<EntryPath> path = resolveEntryName(name);
     if (!path) {
         const KxString shown = printableEntryName(name);
         m_log.appendFormat(kLogUnsafeName, &shown);
-        passOver(storedBytes);
-        return EntryOutcome::SkippedUnsafe;
+        m_stream.skip(uint64_t(storedBytes));
+        return {EntryOutcome::SkippedUnsafe, KxString(), KxString(), nullptr, KxString()};
     }
-    lastTarget.format(u"%@%S", &m_targetFolder, name.c_str());
-    lastPath = path->relative();
-    if (size < 0)
-        return EntryOutcome::Damaged;
-    KxFolder level;
-    const KxFolder* const folder = openFolderFor(name, *path, level);
-    const KxString shownTarget = printableEntryName(lastTarget);
+    EntryRecord record{EntryOutcome::NotCreated, KxString(), path->relative(), std::make_unique<PendingEntry>(),
+                       KxString()};
+    record.target.format(u"%@%S", &m_targetFolder, name.c_str());
+    if (size < 0) {
+        record.outcome = EntryOutcome::Damaged;
+        return record;
+    }
+    PendingEntry& pending = *record.pending;
+    const KxFolder* const folder = openFolderFor(name, *path, pending);
+    const KxString shownTarget = printableEntryName(record.target);
     m_log.appendFormat(kLogEntry, number, &shownTarget, size);
-    if (!folder) {
-        passOver(size);
-        return EntryOutcome::NotCreated;
+    pending.folder = folder;
+    if (folder) {
+        removeLeftoversIn(*folder, *path);
+        pending.part = std::make_unique<Kavo::KxReplacement>(*folder, path->file, kPartKind,
+                                                             Kavo::KxReplacementAccess::UserRunnable);
     }
-    removeLeftoversIn(*folder, *path);
-    const EntryOutcome outcome = copy(*folder, path->file, size);
-    if (outcome != EntryOutcome::Written || !isHeld || !isHeld(lastPath))
-        return outcome;
-    held = std::make_unique<KxFile>();
-    return held->openHeldIn(*folder, path->file) && matchesPackage(*held, size) ? outcome : EntryOutcome::Damaged;
+    if (!pending.part || !pending.part->create()) {
+        m_stream.skip(uint64_t(size));
+        return record;
+    }
+    // Whatever happens to the part, the next entry is read from its own
+    // bytes. Each block is sent on to the device as soon as it is written,
+    // so the device writes while the next block is read and hashed, and the
+    // final flush, which decides whether the file came out whole, has little
+    // left to wait for.
+    KxFile& output = pending.part->file();
+    EntryChecksum checksum;
+    bool written = true;
+    const bool read = m_stream.take(uint64_t(size), [&](const uint8_t* bytes, uint32_t count) {
+        written = written && output.writeAll(bytes, count);
+        output.startWriteback();
+        checksum.add(bytes, count);
+    });
+    if (!read || !written || !pending.part->finish()) {
+        pending.part.reset();
+        record.outcome = EntryOutcome::Damaged;
+        return record;
+    }
+    pending.checksum = checksum.value();
+    pending.size = size;
+    pending.file = path->file;
+    record.outcome = EntryOutcome::Written;
+    return record;
 }
 
 // Each level of the entry's folder is a real folder below the target
@@ -98,10 +246,10 @@ EntryOutcome Extraction::extract(int32_t number, const KxString& name, int32_t s
 // point would lead the entry elsewhere, so it counts as one that cannot be
 // made. Levels are made where a backslash ends them, as createDirectories
 // makes them. The log tells of a folder to make only when nothing has its
-// name: a file in its place is not made into one. The entry's folder, held
-// in `level` when it is not the target folder itself; nothing when a level
-// cannot be opened or made.
-const KxFolder* Extraction::openFolderFor(const KxString& name, const EntryPath& path, KxFolder& level)
+// name: a file in its place is not made into one. The entry's folder, the
+// target folder itself or the last of `pending`'s levels; nothing when a
+// level cannot be opened or made.
+const KxFolder* Extraction::openFolderFor(const KxString& name, const EntryPath& path, PendingEntry& pending)
 {
     const KxFolder* current = &m_root;
     bool told = false;
@@ -119,30 +267,14 @@ const KxFolder* Extraction::openFolderFor(const KxString& name, const EntryPath&
         if (found == Kavo::KxFolderEntry::Other ||
             (found == Kavo::KxFolderEntry::Missing && (!step.madeWhenMissing || !current->makeLevel(step.name))))
             return nullptr;
-        KxFolder next;
-        if (!next.openLevel(*current, step.name))
+        if (found == Kavo::KxFolderEntry::Missing)
+            pending.madeLevels.push_back(step.name);
+        pending.levels.emplace_back();
+        if (!pending.levels.back().openLevel(*current, step.name))
             return nullptr;
-        level = std::move(next);
-        current = &level;
+        current = &pending.levels.back();
     }
     return current;
-}
-
-// The entry is written whole under a name of its own beside the target and
-// then takes the target's name. So nothing is ever written through a link
-// or into a file that is running, and a damaged entry leaves the target as
-// it was and nothing half-written behind.
-EntryOutcome Extraction::copy(const KxFolder& folder, const KxString& file, int32_t size)
-{
-    Kavo::KxReplacement part(folder, file, kPartKind, Kavo::KxReplacementAccess::UserRunnable);
-    if (!part.create()) {
-        passOver(size);
-        return EntryOutcome::NotCreated;
-    }
-    const bool whole = writeEntry(part.file(), size) && part.finish();
-    if (whole && part.commit())
-        return EntryOutcome::Written;
-    return whole ? EntryOutcome::NotCreated : EntryOutcome::Damaged;
 }
 
 // A run killed while it wrote an entry left its part behind; each folder an
@@ -157,75 +289,69 @@ void Extraction::removeLeftoversIn(const KxFolder& folder, const EntryPath& path
     m_clearedFolders.push_back(folderPath);
 }
 
-// Whatever happens to the output, the next entry is read from its own bytes.
-// Each chunk is sent on to the device as soon as it is written, so the
-// device writes while the next chunk is copied and the final flush, which
-// decides whether the file came out whole, has little left to wait for.
-bool Extraction::writeEntry(KxFile& output, int32_t size)
+// The levels this run made for the entry, deepest first, as long as they
+// are empty.
+void Extraction::removeMadeLevels(PendingEntry& pending)
 {
-    int64_t unread = size;
-    bool allWritten = true;
-    while (unread > 0 && allWritten) {
-        const uint32_t wanted = uint32_t(std::min<int64_t>(unread, COPY_CHUNK_SIZE));
-        if (!m_package.readAt(m_next, m_buffer.data(), wanted))
-            break;
-        passOver(wanted);
-        unread -= wanted;
-        allWritten = output.writeAll(m_buffer.data(), wanted);
-        output.startWriteback();
+    const size_t opened = pending.levels.size();
+    for (size_t made = pending.madeLevels.size(); made-- > 0;) {
+        const size_t index = opened - pending.madeLevels.size() + made;
+        const KxFolder& parent = index == 0 ? m_root : pending.levels[index - 1];
+        pending.levels[index].close();
+        parent.removeLevel(pending.madeLevels[made]);
     }
-    if (unread > 0)
-        passOver(unread);
-    return unread == 0 && allWritten;
 }
 
-// Between the copy and the hold another process could have put other bytes
-// under the target's name: what is held is read back and compared with the
-// entry in the package, which is left at the next entry again.
-bool Extraction::matchesPackage(KxFile& held, int32_t size)
+// What is held is read back and compared with what was written: between
+// the rename and the hold another process could have put other bytes under
+// the target's name.
+bool holdsWhatWasWritten(KxFile& held, const PendingEntry& written)
 {
-    const uint64_t entryStart = m_next - uint64_t(size);
-    m_heldBuffer.resize(COPY_CHUNK_SIZE);
-    for (uint64_t checked = 0; checked < uint64_t(size);) {
-        const uint32_t count = uint32_t(std::min<uint64_t>(uint64_t(size) - checked, COPY_CHUNK_SIZE));
-        if (!m_package.readAt(entryStart + checked, m_buffer.data(), count) ||
-            !held.readExactlyAt(checked, m_heldBuffer.data(), count) ||
-            std::memcmp(m_buffer.data(), m_heldBuffer.data(), count) != 0)
+    std::vector<uint8_t> block(COPY_CHUNK_SIZE);
+    EntryChecksum checksum;
+    for (uint64_t checked = 0; checked < uint64_t(written.size);) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(uint64_t(written.size) - checked, COPY_CHUNK_SIZE));
+        if (!held.readExactlyAt(checked, block.data(), count))
             return false;
+        checksum.add(block.data(), count);
         checked += count;
     }
-    return held.length() == int64_t(size);
+    return held.length() == int64_t(written.size) && checksum.value() == written.checksum;
 }
 
-// The entries held so far, by the path they were written to.
-class HeldEntries {
-public:
-    explicit HeldEntries(std::vector<std::unique_ptr<KxFile>>& files) : m_files(files) {}
-
-    void add(const KxString& path, std::unique_ptr<KxFile> file)
-    {
-        m_paths.push_back(path);
-        m_files.push_back(std::move(file));
-    }
-
-    // Gives up the hold on an earlier entry written to the same file, which
-    // would keep the later entry from replacing it. True when there was one.
-    bool release(const KxString& path)
-    {
-        for (size_t index = 0; index < m_paths.size(); ++index) {
-            if (!sameEntryPath(m_paths[index], path))
-                continue;
-            m_paths.erase(m_paths.begin() + std::ptrdiff_t(index));
-            m_files.erase(m_files.begin() + std::ptrdiff_t(index));
-            return true;
+// Each written part takes its target's name, in table order, so the later
+// of two entries written to one file wins. Then each held entry, where it is
+// the last written to its file, is held and read back. A program whose later
+// entry could not take its place holds the earlier one's bytes, which
+// nothing then holds: it counts as damaged.
+void commitAndHold(std::vector<EntryRecord>& records, const HeldEntryTest& isHeld,
+                   std::vector<std::unique_ptr<KxFile>>& heldEntries)
+{
+    for (EntryRecord& record : records)
+        if (record.outcome == EntryOutcome::Written && !record.pending->part->commit())
+            record.outcome = EntryOutcome::NotCreated;
+    for (size_t index = 0; index < records.size(); ++index) {
+        EntryRecord& record = records[index];
+        if (record.path.length() == 0 || !isHeld || !isHeld(record.path))
+            continue;
+        const auto sameFileWritten = [&](const EntryRecord& other) {
+            return other.outcome == EntryOutcome::Written && sameEntryPath(other.path, record.path);
+        };
+        if (record.outcome == EntryOutcome::NotCreated &&
+            std::any_of(records.begin(), records.begin() + std::ptrdiff_t(index), sameFileWritten))
+            record.outcome = EntryOutcome::Damaged;
+        if (record.outcome != EntryOutcome::Written ||
+            std::any_of(records.begin() + std::ptrdiff_t(index) + 1, records.end(), sameFileWritten))
+            continue;
+        const PendingEntry& pending = *record.pending;
+        auto held = std::make_unique<KxFile>();
+        if (!held->openHeldIn(*pending.folder, pending.file) || !holdsWhatWasWritten(*held, pending)) {
+            record.outcome = EntryOutcome::Damaged;
+            continue;
         }
-        return false;
+        heldEntries.push_back(std::move(held));
     }
-
-private:
-    std::vector<KxString> m_paths;
-    std::vector<std::unique_ptr<KxFile>>& m_files;
-};
+}
 
 } // namespace
 
@@ -238,37 +364,48 @@ bool ExtractionReport::wrote(const KxString& name) const
 }
 
 ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, KxString& log,
-                                const HeldEntryTest& isHeld)
+                                const ExtractionOptions& options)
 {
-    const PackageHeader& header = package.header();
     ExtractionReport report;
-    Extraction extraction(package, targetFolder, log);
-    HeldEntries heldEntries(report.heldEntries);
-    for (int32_t index = 0; index < header.count; ++index) {
-        const KxString name = header.name(index);
-        std::unique_ptr<KxFile> held;
-        // The later of two entries written to one file wins. Once the
-        // earlier one is no longer held, a target the later one did not
-        // replace holds bytes nothing has checked: it counts as damaged.
-        const std::optional<EntryPath> path = isLauncherEntry(name) ? std::nullopt : resolveEntryName(name);
-        const bool replacesHeld = path && heldEntries.release(path->relative());
-        EntryOutcome outcome = extraction.extract(index + 1, name, header.sizes[size_t(index)],
-                                                  header.launcherEntriesCarryData, isHeld, held);
-        if (replacesHeld && outcome == EntryOutcome::NotCreated)
-            outcome = EntryOutcome::Damaged;
-        if (outcome == EntryOutcome::Damaged) {
-            const KxString& target = extraction.lastTarget;
-            const KxString shownTarget = printableEntryName(target);
-            log.appendFormat(kLogDamaged, &shownTarget);
-            if (!report.damaged())
-                report.firstDamagedTarget = target;
+    std::unique_ptr<SignatureVerification> verification;
+    if (package.isSigned()) {
+        verification = std::make_unique<SignatureVerification>(options.crypto, package);
+        if (!verification->hashing()) {
+            report.signature = verification->finish();
+            return report;
         }
-        if (held && held->isOpen())
-            heldEntries.add(extraction.lastPath, std::move(held));
-        report.entries.push_back(outcome);
-        report.writtenPaths.push_back(outcome == EntryOutcome::Written ? extraction.lastPath : KxString());
+    }
+    const PackageHeader& header = package.header();
+    Extraction extraction(package, targetFolder, verification.get());
+    std::vector<EntryRecord> records;
+    for (int32_t index = 0; index < header.count; ++index)
+        records.push_back(extraction.extract(index + 1, header.name(index), header.sizes[size_t(index)],
+                                             header.launcherEntriesCarryData));
+    if (verification) {
+        extraction.readTo(verification->end());
+        report.signature = verification->finish();
+        if (report.refused()) {
+            for (auto record = records.rbegin(); record != records.rend(); ++record)
+                if (record->pending) {
+                    record->pending->part.reset();
+                    extraction.removeMadeLevels(*record->pending);
+                }
+            return report;
+        }
     }
     package.close();
+    commitAndHold(records, options.isHeld, report.heldEntries);
+    for (const EntryRecord& record : records) {
+        log += record.log;
+        if (record.outcome == EntryOutcome::Damaged) {
+            const KxString shownTarget = printableEntryName(record.target);
+            log.appendFormat(kLogDamaged, &shownTarget);
+            if (!report.damaged())
+                report.firstDamagedTarget = record.target;
+        }
+        report.entries.push_back(record.outcome);
+        report.writtenPaths.push_back(record.outcome == EntryOutcome::Written ? record.path : KxString());
+    }
     return report;
 }
 

@@ -41,6 +41,11 @@ bool _kx_folder_make_level(intptr_t folder, const KxString& name)
     return ::mkdirat(int(folder), utf8Text(name).c_str(), S_IRWXU) == 0;
 }
 
+bool _kx_folder_remove_level(intptr_t folder, const KxString& name)
+{
+    return ::unlinkat(int(folder), utf8Text(name).c_str(), AT_REMOVEDIR) == 0;
+}
+
 KxFolderEntry _kx_folder_entry(intptr_t folder, const KxString& name)
 {
     struct stat status;

@@ -60,6 +60,21 @@ bool _kx_folder_make_level(intptr_t folder, const KxString& name)
     return true;
 }
 
+// The folder itself, never what a reparse point in its place leads to; the
+// system removes only an empty one.
+bool _kx_folder_remove_level(intptr_t folder, const KxString& name)
+{
+    const HANDLE level =
+        _kx_open_relative(handleOf(folder), name, {DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE});
+    if (level == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    const bool removed = !_kx_is_reparse_point(level) &&
+                         SetFileInformationByHandle(level, FileDispositionInfo, &disposition, sizeof disposition);
+    CloseHandle(level);
+    return removed;
+}
+
 // A name that exists but cannot be opened (another opener shares nothing)
 // is there all the same.
 KxFolderEntry _kx_folder_entry(intptr_t folder, const KxString& name)

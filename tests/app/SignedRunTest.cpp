@@ -9,6 +9,7 @@
 #include "platform/NativeSignatureCrypto.h"
 
 #include <algorithm>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -139,6 +140,24 @@ TEST_F(SignedRunTest, AChangedPackageIsRefusedBeforeAnythingIsWritten)
             << change.label
             << ": the trace says why, the package file is closed, and no later stage leaves a trace line";
     }
+}
+
+// The one read of the file finds a changed last byte only after every entry
+// was written to its part: then no part takes its target's place, the parts
+// and the folders made for them go, and what an earlier run left stays.
+TEST_F(SignedRunTest, AVerdictAfterTheLastEntryLeavesEveryTargetAsItWas)
+{
+    std::string changedByte = signedPackage(u"tiny-pe32plus-sha512.exe");
+    changedByte[lastDataByte(changedByte)] ^= 0x20;
+    temp.writeFile(u"QIRA_t.exe", "an earlier run's");
+    install(changedByte);
+
+    EXPECT_EQ(run({}), kExitRunIncomplete);
+
+    EXPECT_EQ(boxesAndStarts(), std::vector<KxString>{refusal()});
+    EXPECT_EQ(Kavo::namesIn(temp.path()), std::set<std::u16string>{u"QIRA_t.exe"});
+    EXPECT_EQ(temp.readFile(u"QIRA_t.exe"), "an earlier run's");
+    EXPECT_EQ(tracesAfterLocating(), tracesOfRefusal(SignatureProblem::Mismatch));
 }
 
 // An ECDSA signature runs where the system verifies ECDSA. Where it cannot,

@@ -137,6 +137,10 @@ TEST(PackageLocator, BytesBetweenTheDataAreaAndTheFooterAreLeftUnread)
         ASSERT_EQ(result.outcome, OpenOutcome::Opened) << c.label;
         EXPECT_EQ(result.location.slack, c.slack) << c.label;
         EXPECT_FALSE(run.header().launcherEntriesCarryData) << c.label;
+        // A signed file is extracted only when its signature holds, which
+        // the fixture's table is not: its layout is what is checked here.
+        if (c.certificateSize != 0)
+            continue;
         const ExtractionReport report = run.extract();
         EXPECT_FALSE(report.damaged()) << c.label;
         for (size_t index = 0; index < c.entries.size(); ++index) {

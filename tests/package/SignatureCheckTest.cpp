@@ -128,7 +128,8 @@ TEST_F(SignatureCheckTest, ASignedPackageHoldsItsSignature)
         EXPECT_EQ(signature.algorithm, package.algorithm) << label(package.file);
         EXPECT_EQ(signature.signerSubject, kSigner) << label(package.file);
         EXPECT_EQ(signature.signerIssuer, kSigner) << label(package.file);
-        const ExtractionReport report = run->extract();
+        const ExtractionReport report = run->extract(HeldEntryTest(), crypto.get());
+        EXPECT_FALSE(report.refused()) << label(package.file);
         EXPECT_FALSE(report.damaged()) << label(package.file);
         EXPECT_EQ(run->extracted(u"QIRA_t.exe"), "signed main tool\n") << label(package.file);
         EXPECT_EQ(run->extracted(u"docs/data.bin").size(), 600000u) << label(package.file);

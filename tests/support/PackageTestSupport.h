@@ -51,9 +51,9 @@ public:
         return package.readHeader(log);
     }
 
-    ExtractionReport extract(const HeldEntryTest& isHeld = HeldEntryTest())
+    ExtractionReport extract(const HeldEntryTest& isHeld = HeldEntryTest(), SignatureCrypto* crypto = nullptr)
     {
-        return ExtractEntries(package, platform.temporaryFolder, log, isHeld);
+        return ExtractEntries(package, platform.temporaryFolder, log, {isHeld, crypto});
     }
 
     const PackageHeader& header() const { return package.header(); }

@@ -289,13 +289,13 @@ TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
     const std::vector<Case> cases{
         {"sizes that fill the data area", u"docs\\a.txt", {}, ""},
         {"three bytes left over", u"docs\\a.txt", 2,
-         "warning: %1$s: 3 bytes between the data area and the footer belong to no entry\n"},
+         "warning: {file}: 3 bytes between the data area and the footer belong to no entry\n"},
         {"a launcher entry whose bytes may or may not be stored", u"Tessit.exe", 2,
-         "warning: %1$s: 5 bytes between the data area and the footer belong to no entry\n"
-         "tessit-pack: warning: %1$s: entry 2 has the launcher's own name and records 2 bytes, taken to be stored "
+         "warning: {file}: 5 bytes between the data area and the footer belong to no entry\n"
+         "tessit-pack: warning: {file}: entry 2 has the launcher's own name and records 2 bytes, taken to be stored "
          "nowhere since the data area has room to spare: had they been stored, every later entry is read from the "
          "wrong place\n"
-         "tessit-pack: warning: %1$s: entry 2 'Tessit.exe' has the launcher's own name and is never written\n"},
+         "tessit-pack: warning: {file}: entry 2 'Tessit.exe' has the launcher's own name and is never written\n"},
     };
     for (const Case& c : cases) {
         Kavo::KxTestFolder folder;
@@ -311,9 +311,10 @@ TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
         const std::string printed = testing::internal::GetCapturedStdout();
         const std::string warned = testing::internal::GetCapturedStderr();
         EXPECT_NE(printed.find("2 entries, consistent, not signed"), std::string::npos) << c.label << ": " << printed;
-        char expected[1024] = {};
-        std::snprintf(expected, sizeof expected, c.warning, packed.u8string().c_str());
-        EXPECT_EQ(warned, *c.warning ? std::string("tessit-pack: ") + expected : std::string()) << c.label;
+        std::string expected = *c.warning ? std::string("tessit-pack: ") + c.warning : std::string();
+        for (size_t at; (at = expected.find("{file}")) != std::string::npos;)
+            expected.replace(at, 6, packed.u8string());
+        EXPECT_EQ(warned, expected) << c.label;
     }
 }
 

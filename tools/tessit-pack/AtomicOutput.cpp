@@ -22,10 +22,8 @@ AtomicOutput::AtomicOutput(const fs::path& target)
     if (!m_replacement.create())
         throw PackError(target, "cannot write beside it");
     // The part's name is the target's with the kind and number after it.
-    const Kavo::KxString& part = m_replacement.partPath();
-    const uint32_t suffixLength = part.length() - fileText(target).length();
     m_partPath = target;
-    m_partPath += pathOf(part.substring(part.length() - suffixLength, suffixLength));
+    m_partPath.replace_filename(pathOf(m_replacement.partName()));
 }
 
 // The device writes while the next block is copied, so the flush in

@@ -81,18 +81,13 @@ int verifyPackage(const fs::path& file)
 
 int extractPackage(const fs::path& file, const fs::path& folder)
 {
-    fs::create_directories(folder);
-    const KxString target = fileText(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
-    CheckedPackage package(file);
-    if (!package.signature().holds())
-        throw PackError(file, explanation(package.signature()));
-    const ExtractionReport report = package.extract(target);
-    std::fputs(terminalLines(utf8Of(package.log())).c_str(), stdout);
+    const ExtractionFacts facts = extractEntries(file, folder);
+    std::fputs(terminalLines(utf8Of(facts.log)).c_str(), stdout);
     int failed = 0;
-    for (const EntryOutcome outcome : report.entries)
+    for (const EntryOutcome outcome : facts.outcomes)
         failed += outcome != EntryOutcome::Written && outcome != EntryOutcome::SkippedLauncher;
     if (failed)
-        throw PackError(file, std::to_string(failed) + " of " + std::to_string(report.entries.size()) +
+        throw PackError(file, std::to_string(failed) + " of " + std::to_string(facts.outcomes.size()) +
                         " entries not written");
     return 0;
 }

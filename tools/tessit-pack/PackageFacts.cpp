@@ -126,25 +126,24 @@ bool PackageFacts::faulty() const
     return false;
 }
 
-CheckedPackage::CheckedPackage(const fs::path& file)
+OpenedPackage::OpenedPackage(const fs::path& file)
     : m_platform(createNativePackagePlatform(TraceLines::Dropped)), m_package(*m_platform)
 {
-    const OpenResult& result = OpenPackage(m_package, fileText(file), m_log);
+    const OpenResult& result = OpenPackage(m_package, fileText(file), log);
     if (result.outcome != OpenOutcome::Opened)
         throw PackError(file, explanation(result, m_package.header()) + joined(layoutProblems(result.location)));
-    if (m_package.isSigned())
-        m_signature = CheckSignature(createNativeSignatureCrypto().get(), m_package);
 }
 
 PackageFacts examinePackage(const fs::path& file)
 {
-    const CheckedPackage package(file);
+    OpenedPackage opened(file);
+    Package& package = opened.package();
     PackageFacts facts;
     facts.header = package.header();
     facts.location = package.location();
     facts.rules = launcherRules(facts.location);
     if (package.isSigned())
-        facts.signature = package.signature();
+        facts.signature = CheckSignature(createNativeSignatureCrypto().get(), package);
     for (const std::string& problem : layoutProblems(facts.location))
         facts.findings.push_back({true, problem});
     judgeEntries(facts);
@@ -166,6 +165,21 @@ std::vector<std::string> layoutProblems(const PackageLocation& location)
         problems.push_back("ambiguous footer: " + std::to_string(location.footerCandidates) +
                            " places before the certificate table hold one");
     return problems;
+}
+
+ExtractionFacts extractEntries(const fs::path& file, const fs::path& folder)
+{
+    fs::create_directories(folder);
+    const KxString target = fileText(fs::absolute(folder)) + KxString(fs::path(u"/").make_preferred().u16string().c_str());
+    OpenedPackage opened(file);
+    const std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
+    ExtractionFacts facts;
+    ExtractionReport report = ExtractEntries(opened.package(), target, facts.log, {HeldEntryTest(), crypto.get()});
+    if (report.refused())
+        throw PackError(file, explanation(*report.signature));
+    facts.outcomes = std::move(report.entries);
+    facts.writtenPaths = std::move(report.writtenPaths);
+    return facts;
 }
 
 } // namespace Tessit

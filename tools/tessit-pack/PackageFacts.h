@@ -49,26 +49,33 @@ std::vector<std::string> layoutProblems(const PackageLocation& location);
 // holds.
 std::string explanation(const SignatureCheck& check);
 
-// The package of `file`, opened as the launcher opens it, and its signature
-// checked, for extraction; a PackError when it does not open.
-class CheckedPackage {
+// What `extract` did: each entry's outcome and where the written ones went
+// below the folder, and the launcher's log of it.
+struct ExtractionFacts {
+    std::vector<EntryOutcome> outcomes;
+    std::vector<KxString> writtenPaths; // per entry, empty for one not written
+    KxString log;
+};
+
+// Writes the entries of `file` below `folder` as the launcher does, running
+// nothing, a signed file's signature checked as it is read; a PackError when
+// the package does not open or its signature does not hold (nothing is
+// then written).
+ExtractionFacts extractEntries(const std::filesystem::path& file, const std::filesystem::path& folder);
+
+// The package of `file`, opened as the launcher opens it; a PackError when
+// it does not open.
+class OpenedPackage {
 public:
-    explicit CheckedPackage(const std::filesystem::path& file);
+    explicit OpenedPackage(const std::filesystem::path& file);
 
-    const PackageHeader& header() const { return m_package.header(); }
-    const PackageLocation& location() const { return m_package.location(); }
-    bool isSigned() const { return m_package.isSigned(); }
-    // The launcher's check of a signed file's signature.
-    const SignatureCheck& signature() const { return m_signature; }
-
-    ExtractionReport extract(const KxString& targetFolder) { return ExtractEntries(m_package, targetFolder, m_log); }
-    const KxString& log() const { return m_log; }
+    Package& package() { return m_package; }
+    // The lines the launcher would log.
+    KxString log;
 
 private:
     std::unique_ptr<PackagePlatform> m_platform;
     Package m_package;
-    KxString m_log;
-    SignatureCheck m_signature;
 };
 
 } // namespace Tessit

@@ -35,6 +35,8 @@ public:
     // Makes the level `name` here, for its owner alone where the system has
     // owners; false when anything has the name already.
     bool makeLevel(const KxString& name) const;
+    // Removes the level `name` here when it is an empty folder.
+    bool removeLevel(const KxString& name) const;
     KxFolderEntry entry(const KxString& name) const;
 
     bool isOpen() const { return m_handle != kClosed; }

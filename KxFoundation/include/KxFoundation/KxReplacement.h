@@ -38,7 +38,9 @@ public:
     bool create();
     // The part, open for writing once it is made.
     KxFile& file() { return m_file; }
-    // The part's path, for showing; empty when there is none.
+    // The part's name in the target's folder, and its path, for showing;
+    // empty when there is none.
+    const KxString& partName() const { return m_partName; }
     KxString partPath() const;
     // Forces the part to disk and closes it; it stays under its own name, so
     // that it can be read back before the commit. False when it did not

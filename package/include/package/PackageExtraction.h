@@ -5,9 +5,11 @@
 #include "KxFoundation/KxString.h"
 #include "package/EntryName.h"
 #include "package/Package.h"
+#include "package/SignatureCheck.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Tessit {
@@ -27,10 +29,14 @@ struct ExtractionReport {
     std::vector<KxString> writtenPaths;
     KxString firstDamagedTarget;       // empty when nothing was damaged
     // The written entries chosen to be held, held open (KxFile::openHeldIn)
-    // from the end of their extraction until the report is dropped.
+    // from their read-back until the report is dropped.
     std::vector<std::unique_ptr<Kavo::KxFile>> heldEntries;
+    // A signed package's signature, checked as the package was read; when
+    // it does not hold, nothing was written and `entries` is empty.
+    std::optional<SignatureCheck> signature;
 
     bool damaged() const { return firstDamagedTarget.length() != 0; }
+    bool refused() const { return signature && !signature->holds(); }
     // Whether the file `name` names was written by this extraction, by
     // whichever entry and however spelt: the system's rules decide which
     // names are one file.
@@ -41,16 +47,35 @@ struct ExtractionReport {
 // written to: at least the programs run after the extraction.
 using HeldEntryTest = std::function<bool(const KxString& path)>;
 
+struct ExtractionOptions {
+    HeldEntryTest isHeld;
+    // Checks a signed package's signature as it is read (null: it cannot be
+    // checked, and the package is refused).
+    SignatureCrypto* crypto = nullptr;
+};
+
 // Writes every entry of the opened `package` below `targetFolder` (which
-// ends in a separator), then closes the package. Each entry `isHeld` chooses
-// is held from the end of its copy and read back against the package, so
-// that what is started or loaded later is the entry and nothing put in its
-// place meanwhile. Every folder level on an entry's way is opened from the
-// one above it, never through a link or reparse point, and the entry is
-// made and renamed from its folder, so no level swapped meanwhile can lead
-// it elsewhere.
+// ends in a separator), then closes the package, unless its signature does
+// not hold.
+//
+// The file is read once, in file order, a copy block at a time: a signed
+// package's signature takes every block as the extraction copies it (the
+// image and header before the entries, the footer and padding after), and
+// each entry is written to a part of its own beside its target. Only once
+// the signature holds do the parts take their targets' names and the log
+// its lines; otherwise every part and every folder made goes, and the log
+// and the target folder are left as they were. A package whose bytes change
+// while it is read is refused, or extracted with the bytes its signature
+// covers, never with others.
+//
+// Each entry `isHeld` chooses is then held open and read back against what
+// was written, so that what is started or loaded later is the entry and
+// nothing put in its place meanwhile. Every folder level on an entry's way
+// is opened from the one above it, never through a link or reparse point,
+// and the entry is made and renamed from its folder, so no level swapped
+// meanwhile can lead it elsewhere.
 ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, KxString& log,
-                                const HeldEntryTest& isHeld = HeldEntryTest());
+                                const ExtractionOptions& options = ExtractionOptions());
 
 } // namespace Tessit
 
