@@ -9,6 +9,9 @@
 #   LAUNCHER-signature-removed.exe  the SHA-256 one after `osslsigncode remove-signature`,
 #                                   which keeps the signer's zero padding behind the footer
 #   LAUNCHER-ecdsa.exe              signed with SHA-256 and a P-256 ECDSA key
+#   LAUNCHER-hostile-signer.exe     signed by a certificate whose names hold an OSC
+#                                   sequence, a mark that reverses the line and an
+#                                   8-bit CSI, as any author may choose them
 #   LAUNCHER-no-attributes.exe      signed by `openssl cms -noattr`: the signer signs the
 #                                   indirect data alone, no authenticated attributes;
 #                                   wrapped as Authenticode and attached by osslsigncode
@@ -50,6 +53,12 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Tessit test sign
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 3650 \
   -subj "/CN=Tessit test signer/O=Tessit tests" -addext "extendedKeyUsage=codeSigning" \
   -keyout "$work/ec-key.pem" -out "$work/ec-cert.pem" 2>/dev/null
+
+# The names a hostile author gives: ESC ] 0 ; ... BEL retitles a terminal,
+# U+202E turns the rest of the line around, U+009B is an 8-bit CSI.
+openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -utf8 \
+  -subj "/CN=Tessit $(printf '\033]0;owned\007\342\200\256')exe.txt/O=$(printf '\302\233')31mred" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/hostile-key.pem" -out "$work/hostile-cert.pem" 2>/dev/null
 
 sign() { # sign INPUT OUTPUT OPTION...
   local input=$1 output=$2; shift 2
@@ -158,6 +167,8 @@ for launcher in "$@"; do
   mv "$work/$name-signature-removed.exe" "$output/"
   sign "$work/$name.exe" "$output/$name-ecdsa.exe" -h sha256 -certs "$work/ec-cert.pem" -key "$work/ec-key.pem"
   sign_without_attributes "$work/$name.exe" "$output/$name-no-attributes.exe"
+  sign "$work/$name.exe" "$output/$name-hostile-signer.exe" -h sha256 \
+    -certs "$work/hostile-cert.pem" -key "$work/hostile-key.pem"
 
   # A second table entry: a signature of this signer over the bare launcher,
   # the directory grown over it. osslsigncode refuses the table as corrupted.

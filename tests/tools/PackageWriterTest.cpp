@@ -223,6 +223,29 @@ TEST_F(PackageWriterTest, PacksNamesWithAColonOntoALinuxLauncherOnly)
     EXPECT_FALSE(fs::exists(folder.path() / "windows-packed.exe"));
 }
 
+// The signer's names are the package author's choice, with no chain of trust
+// behind them: list and verify show them escaped, so they can neither act on
+// the terminal nor read as another publisher.
+TEST(PackageCommands, ShowTheSignersNamesEscaped)
+{
+    if (!signedPackagesBuilt)
+        GTEST_SKIP() << signedPackagesSkipped;
+    const fs::path package = crossBuiltProgram(u"signed/tiny-pe32-hostile-signer.exe");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(listPackage(package), 0);
+    const std::string listed = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(verifyPackage(package), 0);
+    const std::string verified = testing::internal::GetCapturedStdout();
+    for (const std::string& output : {listed, verified}) {
+        EXPECT_EQ(output.find('\x1B'), std::string::npos) << output;
+        EXPECT_EQ(output.find("\xE2\x80\xAE"), std::string::npos) << output;
+        EXPECT_EQ(output.find("\xC2\x9B"), std::string::npos) << output;
+        EXPECT_NE(output.find("\\u202Eexe.txt"), std::string::npos) << output;
+        EXPECT_NE(output.find("\\x9B31mred"), std::string::npos) << output;
+    }
+}
+
 // Each entry the launcher a package is attached to will not write is named
 // with the reason: its own name only warns (it is skipped by design), a name
 // it must not write fails verify. ':' is a drive or a stream to a Windows
