@@ -7,6 +7,7 @@ namespace Tessit {
 
 namespace {
 
+// The usual attribute types, by the names OpenSSL's tools print for them.
 struct ShortName {
     const char* oid;
     const char* name;
@@ -35,11 +36,12 @@ constexpr ShortName kShortNames[] = {
     {"1.3.6.1.4.1.311.60.2.1.3", "jurisdictionC"},
 };
 
-std::string typeText(const std::string& oid)
+void appendType(std::string& text, const std::string& oid)
 {
     const ShortName* known = std::find_if(std::begin(kShortNames), std::end(kShortNames),
                                           [&](const ShortName& entry) { return oid == entry.oid; });
-    return known == std::end(kShortNames) ? oid : known->name;
+    text += known == std::end(kShortNames) ? oid.c_str() : known->name;
+    text += '=';
 }
 
 void appendString(std::string& text, const std::string& value)
@@ -80,8 +82,7 @@ std::string distinguishedNameText(const DistinguishedName& name)
         for (auto attribute = relativeName->begin(); attribute != relativeName->end(); ++attribute) {
             if (attribute != relativeName->begin())
                 text += " + ";
-            text += typeText(attribute->type);
-            text += '=';
+            appendType(text, attribute->type);
             if (attribute->isString)
                 appendString(text, attribute->value);
             else

@@ -46,44 +46,38 @@ auto decodeWhole(const uint8_t* bytes, long length, Decode decode)
     return decoded;
 }
 
-// A value of an attribute of a name: the characters of a string (OpenSSL
-// reads the 8-bit string types as ISO 8859-1) in UTF-8, or else its DER.
-std::optional<NameAttribute> attributeValue(const ASN1_STRING* value)
+// The value of an attribute of a name: the characters of a string in UTF-8
+// (OpenSSL reads the 8-bit string types as ISO 8859-1), or else its DER.
+bool readValue(const ASN1_STRING* value, NameAttribute& attribute)
 {
-    NameAttribute attribute;
+    unsigned char* bytes = nullptr;
+    int length = 0;
     switch (ASN1_STRING_type(value)) {
     case V_ASN1_UTF8STRING:
         attribute.value.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(value)),
                                size_t(ASN1_STRING_length(value)));
-        return attribute;
+        return true;
     case V_ASN1_NUMERICSTRING:
     case V_ASN1_PRINTABLESTRING:
     case V_ASN1_T61STRING:
     case V_ASN1_IA5STRING:
     case V_ASN1_BMPSTRING:
-    case V_ASN1_UNIVERSALSTRING: {
-        unsigned char* text = nullptr;
-        const int length = ASN1_STRING_to_UTF8(&text, value);
-        if (length < 0)
-            return std::nullopt;
-        attribute.value.assign(reinterpret_cast<const char*>(text), size_t(length));
-        OPENSSL_free(text);
-        return attribute;
-    }
+    case V_ASN1_UNIVERSALSTRING:
+        length = ASN1_STRING_to_UTF8(&bytes, value);
+        break;
     default: {
         const AnyType any(ASN1_TYPE_new());
-        unsigned char* der = nullptr;
         if (!any || !ASN1_TYPE_set1(any.get(), ASN1_STRING_type(value), value))
-            return std::nullopt;
-        const int length = i2d_ASN1_TYPE(any.get(), &der);
-        if (length < 0)
-            return std::nullopt;
-        attribute.value.assign(reinterpret_cast<const char*>(der), size_t(length));
-        OPENSSL_free(der);
+            return false;
+        length = i2d_ASN1_TYPE(any.get(), &bytes);
         attribute.isString = false;
-        return attribute;
     }
     }
+    if (length < 0)
+        return false;
+    attribute.value.assign(reinterpret_cast<const char*>(bytes), size_t(length));
+    OPENSSL_free(bytes);
+    return true;
 }
 
 // A name's parts, in the order it encodes them; empty when a value cannot
@@ -91,17 +85,15 @@ std::optional<NameAttribute> attributeValue(const ASN1_STRING* value)
 DistinguishedName nameParts(const X509_NAME* name)
 {
     DistinguishedName parts;
-    int relativeName = -1;
     for (int index = 0; index < X509_NAME_entry_count(name); ++index) {
         const X509_NAME_ENTRY* entry = X509_NAME_get_entry(name, index);
-        std::optional<NameAttribute> attribute = attributeValue(X509_NAME_ENTRY_get_data(entry));
-        if (!attribute)
-            return {};
-        attribute->type = dottedOid(X509_NAME_ENTRY_get_object(entry));
-        if (parts.empty() || X509_NAME_ENTRY_set(entry) != relativeName)
+        // The attributes of one relative name share its number.
+        if (index == 0 || X509_NAME_ENTRY_set(entry) != X509_NAME_ENTRY_set(X509_NAME_get_entry(name, index - 1)))
             parts.emplace_back();
-        relativeName = X509_NAME_ENTRY_set(entry);
-        parts.back().push_back(std::move(*attribute));
+        NameAttribute& part = parts.back().emplace_back();
+        if (!readValue(X509_NAME_ENTRY_get_data(entry), part))
+            return {};
+        part.type = dottedOid(X509_NAME_ENTRY_get_object(entry));
     }
     return parts;
 }

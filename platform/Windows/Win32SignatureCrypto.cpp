@@ -147,20 +147,14 @@ std::optional<Value> messageValue(HCRYPTMSG message, DWORD parameter)
     return value;
 }
 
-std::string utf8Text(const std::wstring& wide)
+// The value of an attribute of a name, as crypt32 decodes it: the
+// characters of a string in UTF-8 (the 8-bit string types byte by byte, as
+// ISO 8859-1, as OpenSSL reads them), or else its DER; false for a type
+// crypt32 leaves undecoded.
+bool readValue(DWORD type, const CERT_RDN_VALUE_BLOB& value, NameAttribute& attribute)
 {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(bytes > 0 ? bytes : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), bytes, nullptr, nullptr);
-    return text;
-}
-
-// A value of an attribute of a name as crypt32 decodes it: the characters
-// of a string in UTF-8 (the 8-bit string types as ISO 8859-1, as OpenSSL
-// reads them), or else its DER; nothing for a type it leaves undecoded.
-std::optional<NameAttribute> attributeValue(DWORD type, const CERT_RDN_VALUE_BLOB& value)
-{
-    NameAttribute attribute;
+    const BYTE* bytes = value.pbData;
+    std::wstring wide;
     switch (type & CERT_RDN_TYPE_MASK) {
     case CERT_RDN_NUMERIC_STRING:
     case CERT_RDN_PRINTABLE_STRING:
@@ -170,37 +164,36 @@ std::optional<NameAttribute> attributeValue(DWORD type, const CERT_RDN_VALUE_BLO
     case CERT_RDN_GRAPHIC_STRING:
     case CERT_RDN_VISIBLE_STRING:
     case CERT_RDN_GENERAL_STRING:
-        attribute.value = utf8Text(std::wstring(value.pbData, value.pbData + value.cbData));
-        return attribute;
+        wide.assign(bytes, bytes + value.cbData);
+        break;
     case CERT_RDN_BMP_STRING:
     case CERT_RDN_UTF8_STRING:
-        attribute.value = utf8Text(std::wstring(reinterpret_cast<const wchar_t*>(value.pbData),
-                                                value.cbData / sizeof(wchar_t)));
-        return attribute;
-    case CERT_RDN_UNIVERSAL_STRING: {
-        std::wstring wide;
+        wide.assign(reinterpret_cast<const wchar_t*>(bytes), value.cbData / sizeof(wchar_t));
+        break;
+    case CERT_RDN_UNIVERSAL_STRING:
         for (DWORD index = 0; index + sizeof(uint32_t) <= value.cbData; index += sizeof(uint32_t)) {
             uint32_t codePoint = 0;
-            std::memcpy(&codePoint, value.pbData + index, sizeof codePoint);
-            if (codePoint < 0x10000) {
-                wide += wchar_t(codePoint);
-            } else if (codePoint < 0x110000) {
+            std::memcpy(&codePoint, bytes + index, sizeof codePoint);
+            if (codePoint >= 0x110000)
+                return false;
+            if (codePoint >= 0x10000) {
                 wide += wchar_t(0xD800 + ((codePoint - 0x10000) >> 10));
-                wide += wchar_t(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
-            } else {
-                return std::nullopt;
+                codePoint = 0xDC00 + (codePoint & 0x3FF);
             }
+            wide += wchar_t(codePoint);
         }
-        attribute.value = utf8Text(wide);
-        return attribute;
-    }
+        break;
     case CERT_RDN_ENCODED_BLOB:
-        attribute.value.assign(reinterpret_cast<const char*>(value.pbData), value.cbData);
+        attribute.value.assign(reinterpret_cast<const char*>(bytes), value.cbData);
         attribute.isString = false;
-        return attribute;
+        return true;
     default:
-        return std::nullopt;
+        return false;
     }
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    attribute.value.resize(size_t(length > 0 ? length : 0));
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), attribute.value.data(), length, nullptr, nullptr);
+    return true;
 }
 
 // A name's parts, in the order it encodes them; empty when crypt32 cannot
@@ -213,17 +206,16 @@ DistinguishedName nameParts(const CERT_NAME_BLOB& name)
                             &decoded, &decodedLength))
         return {};
     const std::unique_ptr<void, LocalFreer> owned(decoded);
-    DistinguishedName parts;
+    DistinguishedName parts(decoded->cRDN);
     for (DWORD nameIndex = 0; nameIndex < decoded->cRDN; ++nameIndex) {
         const CERT_RDN& relativeName = decoded->rgRDN[nameIndex];
-        parts.emplace_back();
+        parts[nameIndex].resize(relativeName.cRDNAttr);
         for (DWORD index = 0; index < relativeName.cRDNAttr; ++index) {
             const CERT_RDN_ATTR& attribute = relativeName.rgRDNAttr[index];
-            std::optional<NameAttribute> part = attributeValue(attribute.dwValueType, attribute.Value);
-            if (!part || !attribute.pszObjId)
+            NameAttribute& part = parts[nameIndex][index];
+            if (!attribute.pszObjId || !readValue(attribute.dwValueType, attribute.Value, part))
                 return {};
-            part->type = attribute.pszObjId;
-            parts.back().push_back(std::move(*part));
+            part.type = attribute.pszObjId;
         }
     }
     return parts;
