@@ -29,6 +29,14 @@
 
 # The exit code of a run that was skipped (CTest's SKIP_RETURN_CODE).
 i686_skip_code=77
+# Why some 32-bit runs need a kernel that runs them. qemu-user 7.2 keeps one
+# table of thread-area segments for all the threads of a process, so a
+# segment register reloaded on an exception or signal takes the base of the
+# thread that set it last; and it hands a fault to the program without its
+# trap number, which Wine takes for an illegal instruction.
+i686_emulation_limits="this run needs a kernel that runs 32-bit programs: under qemu-i386's emulation a 32-bit"\
+" Wine process breaks on its first exception or signal once it has started a second thread, and a hardware"\
+" fault reaches it as an illegal instruction"
 wine_loader_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 pe_architecture() {

@@ -5,7 +5,8 @@
 # runs no 32-bit programs (scripts/i686-emulation.sh). Where 32-bit programs
 # cannot run either way, a 32-bit one is not started: the run says why and
 # exits with 77, which the tests take as skipped (with TESSIT_REQUIRE_I686=1
-# it fails).
+# it fails); so is one marked TESSIT_I686_NATIVE_ONLY (tests/CMakeLists.txt)
+# where they would run under emulation.
 # `--init` creates the prefix once, before the tests use it; wineboot's
 # output goes to build/logs/wine-prefix.log.
 set -euo pipefail
@@ -37,7 +38,9 @@ loader=("$(wine_loader "$architecture")")
 if [ "$architecture" = i686 ]; then
   case $(i686_way) in
     native) ;;
-    emulated) loader=("$root/scripts/i686-emulation.sh" "${loader[@]}") ;;
+    emulated)
+      [ -z "${TESSIT_I686_NATIVE_ONLY:-}" ] || i686_skip "$i686_emulation_limits" || exit $?
+      loader=("$root/scripts/i686-emulation.sh" "${loader[@]}") ;;
     *) i686_skip "$(i686_unrunnable_reason)" || exit $? ;;
   esac
 fi

@@ -25,13 +25,13 @@ wine64=$(wine_loader x86_64)
 loader=("$(wine_loader "$architecture")")
 # Every wait is bounded; an emulated program takes some seconds to start
 # where the kernel's takes a fraction of one, so the bounds are wider then.
-slowness=1
+slowness=1 emulated=0
 if [ "$architecture" = i686 ]; then
   case $(i686_way) in
     native) ;;
     emulated)
       loader=("$root/scripts/i686-emulation.sh" "${loader[@]}")
-      slowness=8
+      slowness=8 emulated=1
       echo "the i686 programs run under qemu-i386's emulation: this machine's kernel runs no 32-bit programs" ;;
     *)
       i686_skip "$(i686_unrunnable_reason)"
@@ -259,16 +259,21 @@ refused "$work/shortened.exe" "shortened|[3]Can not open $(windows_path "$work/s
 # A target that cannot take all its bytes: the entry is damaged, nothing is
 # run, and nothing of it is left. Its first entry meets the file-size limit
 # (set, with SIGXFSZ ignored, for the launcher alone: the Wine server runs
-# on without it).
-cp -r "$stage" "$work/damaged-stage"
-head -c 300000 /dev/urandom > "$work/damaged-stage/0-big.bin"
-check "a launcher with a large first entry is packed" pack "$work/damaged.exe" 5 "$work/damaged-stage"
-rm -f "$journal"
-wineserver -p
-launcher_file_limit=100 refused "$work/damaged.exe" "damaged|Can not write ${temp_folder}0-big.bin file!!!"
-check "nothing is started after a damaged entry" test ! -e "$journal"
-check "a damaged entry leaves nothing behind" \
-  bash -c '! ls "$1" | grep -q "^0-big.bin"' _ "$temp_unix"
+# on without it). qemu-i386 ends an emulated program on SIGXFSZ even where it
+# is ignored, so under emulation no entry can be damaged this way.
+if [ "$emulated" = 1 ]; then
+  echo "skipped: a damaged entry (qemu-i386 ends the launcher on the file-size limit's SIGXFSZ, which it should ignore)"
+else
+  cp -r "$stage" "$work/damaged-stage"
+  head -c 300000 /dev/urandom > "$work/damaged-stage/0-big.bin"
+  check "a launcher with a large first entry is packed" pack "$work/damaged.exe" 5 "$work/damaged-stage"
+  rm -f "$journal"
+  wineserver -p
+  launcher_file_limit=100 refused "$work/damaged.exe" "damaged|Can not write ${temp_folder}0-big.bin file!!!"
+  check "nothing is started after a damaged entry" test ! -e "$journal"
+  check "a damaged entry leaves nothing behind" \
+    bash -c '! ls "$1" | grep -q "^0-big.bin"' _ "$temp_unix"
+fi
 
 # A signed launcher runs only as it was signed: one byte changed anywhere its
 # signature's digest covers, the size kept, and nothing is written or run.
