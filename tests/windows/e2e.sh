@@ -363,7 +363,7 @@ clear_extracted
 refused "$work/ecdsa.exe" "ecdsa|[4]Can not verify $(windows_path "$work/ecdsa.exe") file!!!"
 check "the trace says the ECDSA signature cannot be checked here" \
   contains "$work/trace-refused.txt" "signature refused: the signature cannot be checked here"
-"$wine" "$packer" verify "$(windows_path "$work/ecdsa.exe")" >"$work/verify-ecdsa.txt" 2>&1; status=$?
+"${loader[@]}" "$packer" verify "$(windows_path "$work/ecdsa.exe")" >"$work/verify-ecdsa.txt" 2>&1; status=$?
 check "tessit-pack.exe verify fails the ECDSA-signed launcher" equal "$status" 1
 check "tessit-pack.exe verify says the ECDSA signature cannot be checked here" \
   contains "$work/verify-ecdsa.txt" "its signature cannot be checked here: this system cannot verify the signer's ECDSA key"
@@ -383,7 +383,7 @@ WINEDLLOVERRIDES="$WINEDLLOVERRIDES;crypt32,bcrypt,wintrust=n,b" run_launcher "$
 wait "$launcher_pid"; status=$?
 check "a launcher with DLLs planted beside it exits with 0" equal "$status" 0
 check "the launcher loads no DLL planted beside it" not_loaded
-WINEDLLOVERRIDES="$WINEDLLOVERRIDES;crypt32,bcrypt,wintrust=n,b" timeout 60 "$wine" "$planted/$(basename "$packer")" verify \
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;crypt32,bcrypt,wintrust=n,b" timeout $((60 * slowness)) "${loader[@]}" "$planted/$(basename "$packer")" verify \
   "$(windows_path "$planted/Tessit.exe")" >"$work/verify-planted.txt" 2>&1
 check "tessit-pack.exe with DLLs planted beside it checks the signature" \
   contains "$work/verify-planted.txt" "signature holds (SHA-256)"
