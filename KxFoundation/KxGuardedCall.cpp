@@ -2,8 +2,6 @@
 #include "KxFoundation/KxException.h"
 #include "KxFoundation/KxObject.h"
 
-#include <boost/core/demangle.hpp>
-
 #include <stdexcept>
 #include <typeinfo>
 
@@ -11,12 +9,14 @@ namespace Kavo {
 
 // Calls `function` on this object and hands anything that escapes it to the
 // first matching handler; false when something escaped. Whatever leaves the
-// function is first dumped, named after this object's class, while its
+// function is first dumped, named after this object's class as the run-time
+// type information gives it (left mangled: the demangler would add some
+// 46 KiB to the launcher; `c++filt -t` reads the name), while its
 // frames are still on the stack (see KxFaultGuard); a hardware fault then
 // ends the call and goes to handleUnknown.
 bool KxObject::invokeGuarded(void (KxObject::*function)())
 {
-    KxFaultGuard guard(KxString(boost::core::demangle(typeid(*this).name()).c_str()));
+    KxFaultGuard guard(KxString(typeid(*this).name()));
     bool faulted = false;
     try {
         if (guard.call(*this, function))

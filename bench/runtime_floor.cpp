@@ -1,15 +1,15 @@
 // What the launcher asks of the C++ runtime, and nothing else: a locale
 // with Boost's UTF-8 facet converting text, a number read by lexical_cast,
-// a demangled class name, an exception thrown and caught, bounded wide
-// formatting and a once-only initialisation. Linked as the launcher is, its
-// size is the floor below which no launcher on this runtime can go.
+// a class's name, an exception thrown and caught, bounded wide
+// formatting and a once-only initialisation, with the launcher's terminate
+// handler on Windows. Linked as the launcher is, its size is the floor below
+// which no launcher on this runtime can go.
 #define BOOST_UTF8_BEGIN_NAMESPACE namespace floor_detail {
 #define BOOST_UTF8_END_NAMESPACE }
 #define BOOST_UTF8_DECL
 #include <boost/detail/utf8_codecvt_facet.hpp>
 #include <boost/detail/utf8_codecvt_facet.ipp>
 
-#include <boost/core/demangle.hpp>
 #include <boost/lexical_cast.hpp>
 
 #include <cwchar>
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     try {
         number = boost::lexical_cast<int>(argc > 1 ? argv[1] : "7");
         if (number < 0)
-            throw std::runtime_error(boost::core::demangle(typeid(facet).name()));
+            throw std::runtime_error(typeid(facet).name());
     } catch (const std::exception& failure) {
         number = int(std::string(failure.what()).size());
     }

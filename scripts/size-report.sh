@@ -117,7 +117,6 @@ awk -F'\t' '$1 ~ /^C\+\+/ { object = $4; sub(/.*\(/, "", object); sub(/\)$/, "",
       *shim_facets.o) what="those facets bridged between the two string layouts" ;;
       *wstring-inst.o) what="std::wstring's members$layout" ;;
       *string-inst.o) what="std::string's members$layout" ;;
-      cp-demangle.o) what="the demangler: a guarded call names its dump after the object's class" ;;
       *codecvt*) what="the standard code conversion facets" ;;
       *stdexcept.o) what="the standard exception classes$layout" ;;
       *) what="" ;;
@@ -136,7 +135,8 @@ echo "model, and msvcrt's formatting with its own meaning of the wide formats) t
 echo "be about $(kib $(($(size "$launcher") - threads - printf_family))); each would change behaviour the launcher relies on."
 echo
 echo "\`bench/runtime_floor.cpp\` asks of the runtime only what the launcher asks (a std::locale"
-echo "with Boost's UTF-8 facet, \`lexical_cast\`, the demangler, a thrown exception, \`swprintf\`,"
-echo "\`std::call_once\`); built the same way for i686 it takes $(size "$floor") bytes"
+echo "with Boost's UTF-8 facet, \`lexical_cast\`, a class's name, a thrown exception, \`swprintf\`,"
+echo "\`std::call_once\`, the launcher's own terminate handler, which names an exception's type"
+echo "without the run time's demangler); built the same way for i686 it takes $(size "$floor") bytes"
 echo "($(kib "$(size "$floor")")). That is the floor: the launcher's own code, resources and the"
 echo "Windows calls it makes add $(kib $(($(size "$launcher") - $(size "$floor")))) to it."

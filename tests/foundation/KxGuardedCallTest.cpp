@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 using namespace Kavo;
@@ -108,7 +109,7 @@ bool callGuarded(Object& object, void (Class::*function)())
 // the one a test case left.
 class ProbeDumps {
 public:
-    explicit ProbeDumps(const char16_t* className) : m_name(KxString(u"GuardedCallTest__") + className)
+    explicit ProbeDumps(const std::type_info& type) : m_name(type.name())
     {
         removeDumpFilesNamed(m_name);
     }
@@ -147,7 +148,7 @@ TEST(KxGuardedCall, EscapedExceptionsLeaveOneDumpAndReachTheirHandler)
              {&Probe::faults, false, "unknown", u"", 1},
              {&Probe::catchesInside, true, "", u"", 0},
          }) {
-        const ProbeDumps dumps(u"Probe");
+        const ProbeDumps dumps(typeid(Probe));
         Probe probe;
         EXPECT_EQ(callGuarded(probe, c.function), c.result) << c.handler;
         EXPECT_EQ(probe.handled, c.handler);
@@ -161,7 +162,7 @@ TEST(KxGuardedCall, EscapedExceptionsLeaveOneDumpAndReachTheirHandler)
 TEST(KxGuardedCall, AFaultIsDumpedAtTheFaultingInstructionAndEndsOnlyTheCall)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const ProbeDumps dumps(u"FaultProbe");
+        const ProbeDumps dumps(typeid(FaultProbe));
         FaultProbe probe;
         ASSERT_FALSE(callGuarded(probe, &Probe::faults));
         EXPECT_EQ(probe.handled, "unknown");
@@ -189,7 +190,7 @@ TEST(KxGuardedCall, AFaultIsDumpedAtTheFaultingInstructionAndEndsOnlyTheCall)
 // stack pointer.
 TEST(KxGuardedCall, AThrowLeavingTheCallIsDumpedWithTheThrowStillOnTheStack)
 {
-    const ProbeDumps dumps(u"ThrowProbe");
+    const ProbeDumps dumps(typeid(ThrowProbe));
     ThrowProbe probe;
     ASSERT_FALSE(callGuarded(probe, &Probe::raisesInt));
 
@@ -205,8 +206,8 @@ TEST(KxGuardedCall, AThrowLeavingTheCallIsDumpedWithTheThrowStillOnTheStack)
 
 TEST(KxGuardedCall, NestedCallsEachKeepTheirOwnFaults)
 {
-    const ProbeDumps innerDumps(u"InnerProbe");
-    const ProbeDumps outerDumps(u"OuterProbe");
+    const ProbeDumps innerDumps(typeid(InnerProbe));
+    const ProbeDumps outerDumps(typeid(OuterProbe));
     OuterProbe outer;
     EXPECT_TRUE(callGuarded(outer, &Probe::nestsAFault));
     EXPECT_FALSE(outer.innerResult);
@@ -225,7 +226,7 @@ TEST(KxGuardedCallDeathTest, DefaultHandlerAbortsAfterTheDump)
 {
     struct Case { const char* label; void (DefaultHandlers::*function)(); };
     for (const Case& c : {Case{"exception", &DefaultHandlers::raisesRange}, Case{"fault", &DefaultHandlers::faults}}) {
-        const ProbeDumps dumps(u"DefaultHandlers");
+        const ProbeDumps dumps(typeid(DefaultHandlers));
         DefaultHandlers object;
         EXPECT_DEATH(callGuarded(object, c.function), "") << c.label;
         EXPECT_EQ(dumps.count(), 1u) << c.label;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <typeinfo>
 
 using namespace Kavo;
 
@@ -64,7 +65,7 @@ bool callGuarded(KxObject& object, void (Survivor::*function)())
 // The dumps of one class, removed before and after the test.
 class SurvivorDumps {
 public:
-    explicit SurvivorDumps(const char16_t* className) : m_name(KxString(u"FaultGuardTest__") + className)
+    explicit SurvivorDumps(const std::type_info& type) : m_name(type.name())
     {
         removeDumpFilesNamed(m_name);
     }
@@ -115,7 +116,7 @@ private:
 // of stack leaves a dump and goes on.
 TEST(KxFaultGuard, AStackOverflowIsDumpedAndEndsOnlyTheCall)
 {
-    const SurvivorDumps dumps(u"OverflowSurvivor");
+    const SurvivorDumps dumps(typeid(OverflowSurvivor));
     bool result = true;
     int unknownCalls = 0;
     std::thread([&] {
@@ -137,7 +138,7 @@ TEST(KxFaultGuard, AStackOverflowIsDumpedAndEndsOnlyTheCall)
 // and guarded calls still recover afterwards.
 TEST(KxFaultGuard, HandlersAreInForceForEveryCallAndForwardTheRest)
 {
-    const SurvivorDumps dumps(u"ForwardingSurvivor");
+    const SurvivorDumps dumps(typeid(ForwardingSurvivor));
     const OwnSegvHandler own;
     ownHandlerCalls = 0;
     ForwardingSurvivor survivor;
@@ -159,7 +160,7 @@ TEST(KxFaultGuard, HandlersAreInForceForEveryCallAndForwardTheRest)
 // its normal effect, although the object would survive a fault.
 TEST(KxFaultGuardDeathTest, ASentSignalIsNotTakenForAFault)
 {
-    const SurvivorDumps dumps(u"SignalledSurvivor");
+    const SurvivorDumps dumps(typeid(SignalledSurvivor));
     SignalledSurvivor survivor;
     EXPECT_DEATH(callGuarded(survivor, &Survivor::sendsItselfSegv), "");
     EXPECT_TRUE(dumps.files().empty());

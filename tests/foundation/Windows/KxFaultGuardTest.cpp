@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <typeinfo>
 
 using namespace Kavo;
 
@@ -36,7 +37,7 @@ bool callGuarded(Survivor& object, void (Survivor::*function)())
     return object.invokeGuarded(static_cast<void (KxObject::*)()>(function));
 }
 
-const KxString kSurvivorDump(u"FaultGuardTest__Survivor");
+const KxString kSurvivorDump(typeid(Survivor).name());
 
 class SurvivorDumps {
 public:
