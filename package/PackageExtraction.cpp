@@ -1,4 +1,5 @@
 #include "package/PackageExtraction.h"
+#include "package/BlockVerification.h"
 
 #include "texts/LauncherTexts.h"
 
@@ -22,15 +23,17 @@ namespace {
 const KxString kPartKind(u".tessit-");
 
 // The package's file read once, in order, a copy block at a time from where
-// it starts; a signed package's verification is given each block as it is
-// read. A read that fails or meets the file's end fails every take after
-// it: the file is no longer what was opened.
+// it starts; a signed package's blocks are handed to its verification as
+// they are read. A read that fails or meets the file's end fails every take
+// after it: the file is no longer what was opened.
 class PackageStream {
 public:
-    PackageStream(Package& package, uint64_t start, SignatureVerification* verification)
-        : m_package(package), m_verification(verification), m_block(COPY_CHUNK_SIZE), m_blockStart(start),
+    PackageStream(Package& package, uint64_t start, BlockVerification* verification, uint64_t hashEnd)
+        : m_package(package), m_verification(verification), m_hashEnd(hashEnd), m_blockStart(start),
           m_blockEnd(start), m_position(start)
     {
+        if (!m_verification)
+            m_ownBlock.resize(COPY_CHUNK_SIZE);
     }
 
     // The next `count` bytes, handed to `use` in pieces; false when they
@@ -43,7 +46,7 @@ public:
             if ((m_position < m_blockStart || m_position >= m_blockEnd) && !fill(end))
                 break;
             const uint32_t piece = uint32_t(std::min(end, m_blockEnd) - m_position);
-            use(m_block.data() + (m_position - m_blockStart), piece);
+            use(m_block + (m_position - m_blockStart), piece);
             m_position += piece;
         }
         const bool whole = m_position == end;
@@ -70,21 +73,25 @@ private:
     {
         if (m_failed)
             return false;
-        const uint64_t limit = m_verification ? std::max(wantedEnd, m_verification->end()) : wantedEnd;
+        const uint64_t limit = std::max(wantedEnd, m_hashEnd);
         const uint32_t count = uint32_t(std::min<uint64_t>(COPY_CHUNK_SIZE, limit - m_position));
-        m_failed = !m_package.readAt(m_position, m_block.data(), count);
+        uint8_t* const block = m_verification ? m_verification->nextBlock() : m_ownBlock.data();
+        m_failed = !m_package.readAt(m_position, block, count);
         if (m_failed)
             return false;
+        m_block = block;
         m_blockStart = m_position;
         m_blockEnd = m_position + count;
         if (m_verification)
-            m_verification->add(m_blockStart, m_block.data(), count);
+            m_verification->handOver(m_blockStart, count);
         return true;
     }
 
     Package& m_package;
-    SignatureVerification* m_verification;
-    std::vector<uint8_t> m_block;
+    BlockVerification* m_verification;
+    uint64_t m_hashEnd;
+    std::vector<uint8_t> m_ownBlock;
+    const uint8_t* m_block = nullptr;
     uint64_t m_blockStart;
     uint64_t m_blockEnd;
     uint64_t m_position;
@@ -146,10 +153,10 @@ struct EntryRecord {
 
 class Extraction {
 public:
-    Extraction(Package& package, const KxString& targetFolder, SignatureVerification* verification,
+    Extraction(Package& package, const KxString& targetFolder, BlockVerification* verification, uint64_t hashEnd,
                ExtractedAccess access)
-        : m_stream(package, verification ? 0 : package.dataOffset(), verification), m_targetFolder(targetFolder),
-          m_access(access)
+        : m_stream(package, verification ? 0 : package.dataOffset(), verification, hashEnd),
+          m_targetFolder(targetFolder), m_access(access)
     {
         m_root.open(targetFolder);
         m_stream.skip(package.dataOffset() - m_stream.position());
@@ -379,22 +386,25 @@ ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, 
 {
     ExtractionReport report;
     std::unique_ptr<SignatureVerification> verification;
+    std::unique_ptr<BlockVerification> blocks;
     if (package.isSigned()) {
         verification = std::make_unique<SignatureVerification>(options.crypto, package);
         if (!verification->hashing()) {
             report.signature = verification->finish();
             return report;
         }
+        blocks = hostBlockVerification(*verification);
     }
     const PackageHeader& header = package.header();
-    Extraction extraction(package, targetFolder, verification.get(), options.access);
+    Extraction extraction(package, targetFolder, blocks.get(), verification ? verification->end() : 0,
+                          options.access);
     std::vector<EntryRecord> records;
     for (int32_t index = 0; index < header.count; ++index)
         records.push_back(extraction.extract(index + 1, header.name(index), header.sizes[size_t(index)],
                                              header.launcherEntriesCarryData));
     if (verification) {
         extraction.readTo(verification->end());
-        report.signature = verification->finish();
+        report.signature = blocks->finish();
         if (report.refused()) {
             for (auto record = records.rbegin(); record != records.rend(); ++record)
                 if (record->pending) {
