@@ -48,7 +48,10 @@ bool KxFolder::openLevel(const KxFolder& parent, const KxString& name)
     return true;
 }
 
-bool KxFolder::makeLevel(const KxString& name) const { return isOpen() && _kx_folder_make_level(m_handle, name); }
+bool KxFolder::makeLevel(const KxString& name, KxFolderAccess access) const
+{
+    return isOpen() && _kx_folder_make_level(m_handle, name, access);
+}
 
 bool KxFolder::removeLevel(const KxString& name) const { return isOpen() && _kx_folder_remove_level(m_handle, name); }
 

@@ -13,7 +13,7 @@ namespace Kavo {
 
 intptr_t _kx_folder_open(const KxString& path);
 intptr_t _kx_folder_open_level(intptr_t parent, const KxString& name);
-bool _kx_folder_make_level(intptr_t folder, const KxString& name);
+bool _kx_folder_make_level(intptr_t folder, const KxString& name, KxFolderAccess access);
 bool _kx_folder_remove_level(intptr_t folder, const KxString& name);
 KxFolderEntry _kx_folder_entry(intptr_t folder, const KxString& name);
 void _kx_folder_close(intptr_t folder);

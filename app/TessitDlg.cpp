@@ -4,7 +4,6 @@
 #include "texts/LauncherTexts.h"
 #include "package/SignatureCheck.h"
 
-
 namespace Tessit {
 
 using namespace Kavo;
@@ -14,25 +13,17 @@ namespace {
 constexpr unsigned kStartTimerId = 100;
 constexpr unsigned kStartTimerPeriodMilliseconds = 20;
 
-const char16_t kInstallerFileName[] = u"mDNSResponder.exe";
 const char16_t kInstallerArgument[] = u"-install";
-const char16_t kMainToolFileName[] = u"QIRA_t.exe";
 const char16_t kProfileSection[] = u"UI";
 const char16_t kProfileEntry[] = u"OEM";
 const char16_t kMuiCachePath[] = u"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
-const char16_t kControlExtension[] = u"ocx";
 const char16_t kRegistrationTool[] = u"regsvr32";
 const char16_t kSilentRegistration[] = u"/s";
 
-// The entries the run starts, by where they were written: the installer,
-// the main tool and the controls. They are held from their read-back until
-// the run ends, so that what starts is what the package holds; every other
-// entry is the installer's to manage, as it was shipped to.
-bool IsProgramEntry(const KxString& path)
-{
-    return sameEntryPath(path, kInstallerFileName) || sameEntryPath(path, kMainToolFileName) ||
-           fileExtension(path).equalsIgnoreCase(kControlExtension);
-}
+// The programs the run starts are held from their read-back until the run
+// ends, so that what starts is what the package holds; every other entry is
+// the installer's to manage, as it was shipped to.
+bool IsProgramEntry(const KxString& path) { return isProgramEntry(path); }
 
 } // namespace
 

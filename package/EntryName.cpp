@@ -1,5 +1,8 @@
 #include "package/EntryName.h"
 
+#include "KxFoundation/KxPath.h"
+#include "package/PackageFormat.h"
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -171,6 +174,12 @@ std::optional<EntryPath> resolveEntryName(const KxString& name, NameRules rules,
 bool sameEntryPath(const KxString& first, const KxString& second, NameRules rules)
 {
     return rules == NameRules::Windows ? first.equalsIgnoreCase(second) : first == second;
+}
+
+bool isProgramEntry(const KxString& path, NameRules rules)
+{
+    return sameEntryPath(path, kInstallerFileName, rules) || sameEntryPath(path, kMainToolFileName, rules) ||
+           Kavo::fileExtension(path).equalsIgnoreCase(kControlExtension);
 }
 
 KxString printableEntryName(const KxString& name)

@@ -146,9 +146,10 @@ struct EntryRecord {
 
 class Extraction {
 public:
-    Extraction(Package& package, const KxString& targetFolder, SignatureVerification* verification)
-        : m_stream(package, verification ? 0 : package.dataOffset(), verification),
-          m_targetFolder(targetFolder)
+    Extraction(Package& package, const KxString& targetFolder, SignatureVerification* verification,
+               ExtractedAccess access)
+        : m_stream(package, verification ? 0 : package.dataOffset(), verification), m_targetFolder(targetFolder),
+          m_access(access)
     {
         m_root.open(targetFolder);
         m_stream.skip(package.dataOffset() - m_stream.position());
@@ -167,6 +168,16 @@ public:
     const KxFolder& root() const { return m_root; }
 
 private:
+    Kavo::KxReplacementAccess fileAccess(const EntryPath& path) const
+    {
+        if (m_access == ExtractedAccess::UserOnly)
+            return Kavo::KxReplacementAccess::UserRunnable;
+        return isProgramEntry(path.relative()) ? Kavo::KxReplacementAccess::Runnable : Kavo::KxReplacementAccess::Readable;
+    }
+    Kavo::KxFolderAccess folderAccess() const
+    {
+        return m_access == ExtractedAccess::UserOnly ? Kavo::KxFolderAccess::UserOnly : Kavo::KxFolderAccess::Readable;
+    }
     EntryRecord extractEntry(int32_t number, const KxString& name, int32_t size, bool launcherEntriesCarryData);
     const KxFolder* openFolderFor(const KxString& name, const EntryPath& path, PendingEntry& pending);
     void removeLeftoversIn(const KxFolder& folder, const EntryPath& path);
@@ -175,6 +186,7 @@ private:
     KxString m_log;
     PackageStream m_stream;
     const KxString& m_targetFolder;
+    ExtractedAccess m_access;
     KxFolder m_root;
     std::vector<KxString> m_clearedFolders;
 };
@@ -209,8 +221,7 @@ EntryRecord Extraction::extractEntry(int32_t number, const KxString& name, int32
     pending.folder = folder;
     if (folder) {
         removeLeftoversIn(*folder, *path);
-        pending.part = std::make_unique<Kavo::KxReplacement>(*folder, path->file, kPartKind,
-                                                             Kavo::KxReplacementAccess::UserRunnable);
+        pending.part = std::make_unique<Kavo::KxReplacement>(*folder, path->file, kPartKind, fileAccess(*path));
     }
     if (!pending.part || !pending.part->create()) {
         m_stream.skip(uint64_t(size));
@@ -265,7 +276,7 @@ const KxFolder* Extraction::openFolderFor(const KxString& name, const EntryPath&
             told = true;
         }
         if (found == Kavo::KxFolderEntry::Other ||
-            (found == Kavo::KxFolderEntry::Missing && (!step.madeWhenMissing || !current->makeLevel(step.name))))
+            (found == Kavo::KxFolderEntry::Missing && (!step.madeWhenMissing || !current->makeLevel(step.name, folderAccess()))))
             return nullptr;
         if (found == Kavo::KxFolderEntry::Missing)
             pending.madeLevels.push_back(step.name);
@@ -376,7 +387,7 @@ ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, 
         }
     }
     const PackageHeader& header = package.header();
-    Extraction extraction(package, targetFolder, verification.get());
+    Extraction extraction(package, targetFolder, verification.get(), options.access);
     std::vector<EntryRecord> records;
     for (int32_t index = 0; index < header.count; ++index)
         records.push_back(extraction.extract(index + 1, header.name(index), header.sizes[size_t(index)],

@@ -1,5 +1,6 @@
 #include "package/SignatureCheck.h"
 
+#include "package/DistinguishedName.h"
 #include "package/LittleEndian.h"
 #include "package/PackageFormat.h"
 #include "package/PeImage.h"
@@ -196,8 +197,8 @@ SignatureVerification::SignatureVerification(SignatureCrypto* crypto, Package& p
     const std::optional<AuthenticodeSignature> signature = SignatureReader(*crypto, package, m_result).read();
     if (!signature)
         return;
-    m_result.signerSubject = signature->signerSubject;
-    m_result.signerIssuer = signature->signerIssuer;
+    m_result.signerSubject = distinguishedNameText(signature->signerSubject);
+    m_result.signerIssuer = distinguishedNameText(signature->signerIssuer);
     const KnownKey* key = std::find_if(std::begin(kKeys), std::end(kKeys),
                                        [&](const KnownKey& known) { return signature->signerKeyAlgorithm == known.oid; });
     m_result.signerKey = key == std::end(kKeys) ? signature->signerKeyAlgorithm : key->name;

@@ -11,7 +11,7 @@ mkdir -p "$build" && build=$(cd "$build" && pwd)
 
 . "$root/scripts/steps.sh"
 
-"$root/scripts/setup.sh"
+quietly set-up "$root/scripts/setup.sh"
 quietly demo-configure cmake -S "$root" --preset linux -B "$build"
 quietly demo-build cmake --build "$build" -j 2 --target tessit tessit-pack
 

@@ -10,4 +10,4 @@ cd "$root"
 
 quietly configure-linux-sanitize cmake --preset linux-sanitize
 cmake --build --preset linux-sanitize -j "${TESSIT_JOBS:-2}"
-ctest --preset linux-sanitize
+ctest --preset linux-sanitize "$@"

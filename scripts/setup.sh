@@ -8,10 +8,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build
-  libboost-dev googletest libgtest-dev libbenchmark-dev libcli11-dev libfmt-dev libssl-dev
+  libboost-dev googletest libgtest-dev libbenchmark-dev libcli11-dev libfmt-dev libssl-dev nlohmann-json3-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick osslsigncode openssl
-  bc time valgrind xxd
+  bc time valgrind xxd qemu-user
   lintian groff-base bsdextrautils bash-completion
   "$@"
 )

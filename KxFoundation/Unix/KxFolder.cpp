@@ -34,11 +34,11 @@ intptr_t _kx_folder_open_level(intptr_t parent, const KxString& name)
     return retryingOpen(int(parent), utf8Text(name), kFolderFlags | O_NOFOLLOW);
 }
 
-// Others may not even look into the folders made here: programs are
-// started from them.
-bool _kx_folder_make_level(intptr_t folder, const KxString& name)
+// A folder for its owner alone lets others not even look into it: the
+// launcher starts programs from such folders.
+bool _kx_folder_make_level(intptr_t folder, const KxString& name, KxFolderAccess access)
 {
-    return ::mkdirat(int(folder), utf8Text(name).c_str(), S_IRWXU) == 0;
+    return ::mkdirat(int(folder), utf8Text(name).c_str(), access == KxFolderAccess::UserOnly ? S_IRWXU : 0755) == 0;
 }
 
 bool _kx_folder_remove_level(intptr_t folder, const KxString& name)

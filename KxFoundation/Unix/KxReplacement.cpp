@@ -15,11 +15,20 @@ namespace {
 
 constexpr mode_t kUserOnly = S_IRUSR | S_IWUSR;
 
-// Runnable is left to the umask, as a linker leaves its output; every other
-// access is set exactly.
+bool leftToUmask(KxReplacementAccess access)
+{
+    return access == KxReplacementAccess::Runnable || access == KxReplacementAccess::Readable;
+}
+
+// Runnable and Readable are left to the umask, as a linker or an archiver
+// leaves its output; every other access is set exactly.
 mode_t creationMode(KxReplacementAccess access)
 {
-    return access == KxReplacementAccess::Runnable ? 0755 : kUserOnly;
+    switch (access) {
+    case KxReplacementAccess::Runnable: return 0755;
+    case KxReplacementAccess::Readable: return 0644;
+    default: return kUserOnly;
+    }
 }
 
 mode_t exactMode(KxReplacementAccess access, int folder, const std::string& target)
@@ -27,7 +36,8 @@ mode_t exactMode(KxReplacementAccess access, int folder, const std::string& targ
     switch (access) {
     case KxReplacementAccess::UserOnly: return kUserOnly;
     case KxReplacementAccess::UserRunnable: return S_IRWXU;
-    case KxReplacementAccess::Runnable: return 0;
+    case KxReplacementAccess::Runnable:
+    case KxReplacementAccess::Readable: return 0;
     case KxReplacementAccess::KeepTarget: {
         struct stat status;
         const bool isFile = ::fstatat(folder, target.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode);
@@ -48,7 +58,7 @@ int32_t _kx_replacement_create(intptr_t folder, const KxString& part, const KxSt
     do
         descriptor = ::openat(at, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, creationMode(access));
     while (descriptor == -1 && errno == EINTR);
-    if (descriptor == -1 || access == KxReplacementAccess::Runnable)
+    if (descriptor == -1 || leftToUmask(access))
         return descriptor;
     if (::fchmod(descriptor, exactMode(access, at, utf8Text(target))) != 0) {
         ::close(descriptor);

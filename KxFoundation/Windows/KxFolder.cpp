@@ -50,7 +50,8 @@ intptr_t _kx_folder_open_level(intptr_t parent, const KxString& name)
     return folderOrFailure(level);
 }
 
-bool _kx_folder_make_level(intptr_t folder, const KxString& name)
+// Access follows the folder above: Windows has no mode to set.
+bool _kx_folder_make_level(intptr_t folder, const KxString& name, KxFolderAccess)
 {
     const HANDLE level =
         _kx_open_relative(handleOf(folder), name, {kFolderAccess, kShareAll, FILE_CREATE, FILE_DIRECTORY_FILE});

@@ -23,6 +23,7 @@ using Pkcs7 = std::unique_ptr<PKCS7, Freeing<PKCS7, PKCS7_free>>;
 using DigestInfo = std::unique_ptr<X509_SIG, Freeing<X509_SIG, X509_SIG_free>>;
 using DigestContext = std::unique_ptr<EVP_MD_CTX, Freeing<EVP_MD_CTX, EVP_MD_CTX_free>>;
 using Bio = std::unique_ptr<BIO, Freeing<BIO, BIO_free_all>>;
+using AnyType = std::unique_ptr<ASN1_TYPE, Freeing<ASN1_TYPE, ASN1_TYPE_free>>;
 
 void freeSequence(STACK_OF(ASN1_TYPE)* sequence) { sk_ASN1_TYPE_pop_free(sequence, ASN1_TYPE_free); }
 using Sequence = std::unique_ptr<STACK_OF(ASN1_TYPE), Freeing<STACK_OF(ASN1_TYPE), freeSequence>>;
@@ -45,17 +46,56 @@ auto decodeWhole(const uint8_t* bytes, long length, Decode decode)
     return decoded;
 }
 
-// A name as "CN=..., O=...": least significant part first, UTF-8 kept.
-std::string nameText(const X509_NAME* name)
+// The value of an attribute of a name: the characters of a string in UTF-8
+// (OpenSSL reads the 8-bit string types as ISO 8859-1), or else its DER.
+bool readValue(const ASN1_STRING* value, NameAttribute& attribute)
 {
-    const Bio text(BIO_new(BIO_s_mem()));
-    constexpr unsigned long kFlags =
-        ((XN_FLAG_RFC2253 & ~XN_FLAG_SEP_MASK) | XN_FLAG_SEP_CPLUS_SPC) & ~ASN1_STRFLGS_ESC_MSB;
-    if (!text || X509_NAME_print_ex(text.get(), name, 0, kFlags) < 0)
-        return {};
-    char* bytes = nullptr;
-    const long length = BIO_get_mem_data(text.get(), &bytes);
-    return length > 0 ? std::string(bytes, size_t(length)) : std::string();
+    unsigned char* bytes = nullptr;
+    int length = 0;
+    switch (ASN1_STRING_type(value)) {
+    case V_ASN1_UTF8STRING:
+        attribute.value.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(value)),
+                               size_t(ASN1_STRING_length(value)));
+        return true;
+    case V_ASN1_NUMERICSTRING:
+    case V_ASN1_PRINTABLESTRING:
+    case V_ASN1_T61STRING:
+    case V_ASN1_IA5STRING:
+    case V_ASN1_BMPSTRING:
+    case V_ASN1_UNIVERSALSTRING:
+        length = ASN1_STRING_to_UTF8(&bytes, value);
+        break;
+    default: {
+        const AnyType any(ASN1_TYPE_new());
+        if (!any || !ASN1_TYPE_set1(any.get(), ASN1_STRING_type(value), value))
+            return false;
+        length = i2d_ASN1_TYPE(any.get(), &bytes);
+        attribute.isString = false;
+    }
+    }
+    if (length < 0)
+        return false;
+    attribute.value.assign(reinterpret_cast<const char*>(bytes), size_t(length));
+    OPENSSL_free(bytes);
+    return true;
+}
+
+// A name's parts, in the order it encodes them; empty when a value cannot
+// be read.
+DistinguishedName nameParts(const X509_NAME* name)
+{
+    DistinguishedName parts;
+    for (int index = 0; index < X509_NAME_entry_count(name); ++index) {
+        const X509_NAME_ENTRY* entry = X509_NAME_get_entry(name, index);
+        // The attributes of one relative name share its number.
+        if (index == 0 || X509_NAME_ENTRY_set(entry) != X509_NAME_ENTRY_set(X509_NAME_get_entry(name, index - 1)))
+            parts.emplace_back();
+        NameAttribute& part = parts.back().emplace_back();
+        if (!readValue(X509_NAME_ENTRY_get_data(entry), part))
+            return {};
+        part.type = dottedOid(X509_NAME_ENTRY_get_object(entry));
+    }
+    return parts;
 }
 
 // SpcIndirectDataContent { data, messageDigest DigestInfo }: the file digest.
@@ -180,8 +220,8 @@ public:
                                                            signer->issuer_and_serial->serial);
         if (!certificate)
             return std::nullopt;
-        signature.signerSubject = nameText(X509_get_subject_name(certificate));
-        signature.signerIssuer = nameText(X509_get_issuer_name(certificate));
+        signature.signerSubject = nameParts(X509_get_subject_name(certificate));
+        signature.signerIssuer = nameParts(X509_get_issuer_name(certificate));
         ASN1_OBJECT* keyOid = nullptr;
         if (X509_PUBKEY_get0_param(&keyOid, nullptr, nullptr, nullptr, X509_get_X509_PUBKEY(certificate)) == 1)
             signature.signerKeyAlgorithm = dottedOid(keyOid);

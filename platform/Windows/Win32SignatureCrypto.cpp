@@ -50,7 +50,6 @@ struct SystemCrypto {
     decltype(&::CertCloseStore) closeStore = nullptr;
     decltype(&::CertGetSubjectCertificateFromStore) subjectCertificate = nullptr;
     decltype(&::CertFreeCertificateContext) freeCertificate = nullptr;
-    decltype(&::CertNameToStrW) nameToString = nullptr;
     decltype(&::CryptDecodeObjectEx) decodeObject = nullptr;
     decltype(&::CryptFindOIDInfo) findOidInfo = nullptr;
     decltype(&::BCryptOpenAlgorithmProvider) openAlgorithm = nullptr;
@@ -75,7 +74,6 @@ struct SystemCrypto {
             crypt32.resolve(loaded.closeStore, "CertCloseStore") &&
             crypt32.resolve(loaded.subjectCertificate, "CertGetSubjectCertificateFromStore") &&
             crypt32.resolve(loaded.freeCertificate, "CertFreeCertificateContext") &&
-            crypt32.resolve(loaded.nameToString, "CertNameToStrW") &&
             crypt32.resolve(loaded.decodeObject, "CryptDecodeObjectEx") &&
             crypt32.resolve(loaded.findOidInfo, "CryptFindOIDInfo") &&
             bcrypt.resolve(loaded.openAlgorithm, "BCryptOpenAlgorithmProvider") &&
@@ -149,20 +147,78 @@ std::optional<Value> messageValue(HCRYPTMSG message, DWORD parameter)
     return value;
 }
 
-// A name as "CN=..., O=...": least significant part first, in UTF-8.
-std::string nameText(const CERT_NAME_BLOB& name)
+// The value of an attribute of a name, as crypt32 decodes it: the
+// characters of a string in UTF-8 (the 8-bit string types byte by byte, as
+// ISO 8859-1, as OpenSSL reads them), or else its DER; false for a type
+// crypt32 leaves undecoded.
+bool readValue(DWORD type, const CERT_RDN_VALUE_BLOB& value, NameAttribute& attribute)
 {
-    constexpr DWORD kFormat = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
-    CERT_NAME_BLOB blob = name;
-    const DWORD units = api().nameToString(X509_ASN_ENCODING, &blob, kFormat, nullptr, 0);
-    std::wstring wide(units, L'\0');
-    if (units <= 1 || api().nameToString(X509_ASN_ENCODING, &blob, kFormat, wide.data(), units) != units)
+    const BYTE* bytes = value.pbData;
+    std::wstring wide;
+    switch (type & CERT_RDN_TYPE_MASK) {
+    case CERT_RDN_NUMERIC_STRING:
+    case CERT_RDN_PRINTABLE_STRING:
+    case CERT_RDN_T61_STRING:
+    case CERT_RDN_VIDEOTEX_STRING:
+    case CERT_RDN_IA5_STRING:
+    case CERT_RDN_GRAPHIC_STRING:
+    case CERT_RDN_VISIBLE_STRING:
+    case CERT_RDN_GENERAL_STRING:
+        wide.assign(bytes, bytes + value.cbData);
+        break;
+    case CERT_RDN_BMP_STRING:
+    case CERT_RDN_UTF8_STRING:
+        wide.assign(reinterpret_cast<const wchar_t*>(bytes), value.cbData / sizeof(wchar_t));
+        break;
+    case CERT_RDN_UNIVERSAL_STRING:
+        for (DWORD index = 0; index + sizeof(uint32_t) <= value.cbData; index += sizeof(uint32_t)) {
+            uint32_t codePoint = 0;
+            std::memcpy(&codePoint, bytes + index, sizeof codePoint);
+            if (codePoint >= 0x110000)
+                return false;
+            if (codePoint >= 0x10000) {
+                wide += wchar_t(0xD800 + ((codePoint - 0x10000) >> 10));
+                codePoint = 0xDC00 + (codePoint & 0x3FF);
+            }
+            wide += wchar_t(codePoint);
+        }
+        break;
+    case CERT_RDN_ENCODED_BLOB:
+        attribute.value.assign(reinterpret_cast<const char*>(bytes), value.cbData);
+        attribute.isString = false;
+        return true;
+    default:
+        return false;
+    }
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    attribute.value.resize(size_t(length > 0 ? length : 0));
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), attribute.value.data(), length, nullptr, nullptr);
+    return true;
+}
+
+// A name's parts, in the order it encodes them; empty when crypt32 cannot
+// decode it or one of its values.
+DistinguishedName nameParts(const CERT_NAME_BLOB& name)
+{
+    CERT_NAME_INFO* decoded = nullptr;
+    DWORD decodedLength = 0;
+    if (!api().decodeObject(X509_ASN_ENCODING, X509_NAME, name.pbData, name.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                            &decoded, &decodedLength))
         return {};
-    wide.resize(units - 1);
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(bytes > 0 ? bytes : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), bytes, nullptr, nullptr);
-    return text;
+    const std::unique_ptr<void, LocalFreer> owned(decoded);
+    DistinguishedName parts(decoded->cRDN);
+    for (DWORD nameIndex = 0; nameIndex < decoded->cRDN; ++nameIndex) {
+        const CERT_RDN& relativeName = decoded->rgRDN[nameIndex];
+        parts[nameIndex].resize(relativeName.cRDNAttr);
+        for (DWORD index = 0; index < relativeName.cRDNAttr; ++index) {
+            const CERT_RDN_ATTR& attribute = relativeName.rgRDNAttr[index];
+            NameAttribute& part = parts[nameIndex][index];
+            if (!attribute.pszObjId || !readValue(attribute.dwValueType, attribute.Value, part))
+                return {};
+            part.type = attribute.pszObjId;
+        }
+    }
+    return parts;
 }
 
 // SpcIndirectDataContent, decoded by wintrust's decoder, which crypt32 loads
@@ -397,8 +453,8 @@ public:
         const Certificate certificate(api().subjectCertificate(carried.get(), kEncoding, signerCertificateId));
         if (!certificate)
             return std::nullopt;
-        signature.signerSubject = nameText(certificate->pCertInfo->Subject);
-        signature.signerIssuer = nameText(certificate->pCertInfo->Issuer);
+        signature.signerSubject = nameParts(certificate->pCertInfo->Subject);
+        signature.signerIssuer = nameParts(certificate->pCertInfo->Issuer);
         if (const char* key = certificate->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId)
             signature.signerKeyAlgorithm = key;
         signature.authenticatedAttributes = authenticatedAttributes(message.get()).has_value();

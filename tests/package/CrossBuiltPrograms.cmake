@@ -26,7 +26,8 @@ add_custom_target(tessit-cross-built-programs ALL DEPENDS ${TESSIT_CROSS_BUILT_P
 # Each of them with a package, signed by osslsigncode once per digest
 # algorithm, re-signed, with a nested signature, with the signature removed
 # again, with an ECDSA key, without authenticated attributes (signed by
-# openssl), with a second table entry, and forged as an attacker would
+# openssl), with a second table entry, by a signer with hostile names, by
+# one with names that need escaping, and forged as an attacker would
 # (make-signed-packages.sh), in
 # signed/ beside the tests; left out, with the reason in
 # TESSIT_SIGNED_PACKAGES_SKIPPED, when the stand-ins or the signing tools are
@@ -43,7 +44,7 @@ if(NOT TESSIT_SIGNED_PACKAGES_SKIPPED)
   foreach(program ${TESSIT_CROSS_BUILT_PROGRAMS})
     get_filename_component(name ${program} NAME_WE)
     foreach(variant md5 sha1 sha256 sha384 sha512 resigned nested signature-removed forged-digest forged-attributes
-                    ecdsa no-attributes second-entry)
+                    ecdsa no-attributes second-entry hostile-signer escaped-signer)
       list(APPEND TESSIT_SIGNED_PACKAGES ${CMAKE_CURRENT_BINARY_DIR}/signed/${name}-${variant}.exe)
     endforeach()
   endforeach()

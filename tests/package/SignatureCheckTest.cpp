@@ -301,6 +301,23 @@ TEST_F(SignatureCheckTest, EachSignatureGetsOneVerdictOnEverySystem)
     }
 }
 
+// A signer's names read the same on every system, whatever its
+// cryptography makes of them: escaped as one line, the usual types by short
+// name, any other dotted, BMPString and IA5String values as their
+// characters, and the attributes of one relative name in encoded order.
+TEST_F(SignatureCheckTest, TheSignersNamesReadTheSameOnEverySystem)
+{
+    const std::string names = "emailAddress=signer@example.com, CN=Tessit \\\"quoted\\\"\\, signer\\ , "
+                              "1.3.6.1.4.1.32473.1=beta, UID=42 + OU=Qualit\xC3\xA4t, O=\\#1 Eco3 test\\, Ltd., C=DE";
+    for (const char16_t* kind : {u"pe32", u"pe32plus"}) {
+        const std::u16string file = std::u16string(u"signed/tiny-") + kind + u"-escaped-signer.exe";
+        const SignatureCheck signature = check(fileBytes(crossBuiltProgram(file.c_str())));
+        EXPECT_EQ(signature.problem, SignatureProblem::None) << label(file);
+        EXPECT_EQ(signature.signerSubject, names) << label(file);
+        EXPECT_EQ(signature.signerIssuer, names) << label(file);
+    }
+}
+
 // What cannot be checked is reported as such, never as a match.
 TEST_F(SignatureCheckTest, ReportsWhatCannotBeChecked)
 {

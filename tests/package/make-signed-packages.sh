@@ -9,6 +9,14 @@
 #   LAUNCHER-signature-removed.exe  the SHA-256 one after `osslsigncode remove-signature`,
 #                                   which keeps the signer's zero padding behind the footer
 #   LAUNCHER-ecdsa.exe              signed with SHA-256 and a P-256 ECDSA key
+#   LAUNCHER-hostile-signer.exe     signed by a certificate whose names hold an OSC
+#                                   sequence, a mark that reverses the line and an
+#                                   8-bit CSI, as any author may choose them
+#   LAUNCHER-escaped-signer.exe    signed by a certificate whose names hold the
+#                                   characters a one-line name escapes, a name
+#                                   of several attributes, a type no library
+#                                   names and values in BMPString, PrintableString
+#                                   and IA5String, read the same way on every system
 #   LAUNCHER-no-attributes.exe      signed by `openssl cms -noattr`: the signer signs the
 #                                   indirect data alone, no authenticated attributes;
 #                                   wrapped as Authenticode and attached by osslsigncode
@@ -50,6 +58,28 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Tessit test sign
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 3650 \
   -subj "/CN=Tessit test signer/O=Tessit tests" -addext "extendedKeyUsage=codeSigning" \
   -keyout "$work/ec-key.pem" -out "$work/ec-cert.pem" 2>/dev/null
+
+# The names a hostile author gives: ESC ] 0 ; ... BEL retitles a terminal,
+# U+202E turns the rest of the line around, U+009B is an 8-bit CSI.
+openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -utf8 \
+  -subj "/CN=Tessit $(printf '\033]0;owned\007\342\200\256')exe.txt/O=$(printf '\302\233')31mred" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/hostile-key.pem" -out "$work/hostile-cert.pem" 2>/dev/null
+
+# A value with a comma, quotes, a trailing space and a leading '#', a name of
+# two attributes and a type of the arc for documentation (RFC 5612);
+# "pkix" strings make the values that are not PrintableString BMPString.
+cat >"$work/escaped.cnf" <<'END'
+oid_section = documentation_oids
+[documentation_oids]
+documentationAttribute = 1.3.6.1.4.1.32473.1
+[req]
+distinguished_name = names
+string_mask = pkix
+[names]
+END
+openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -utf8 -multivalue-rdn -config "$work/escaped.cnf" \
+  -subj "/C=DE/O=#1 Eco3 test, Ltd./OU=Qualit$(printf '\303\244')t+UID=42/documentationAttribute=beta/CN=Tessit \"quoted\", signer /emailAddress=signer@example.com" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/escaped-key.pem" -out "$work/escaped-cert.pem" 2>/dev/null
 
 sign() { # sign INPUT OUTPUT OPTION...
   local input=$1 output=$2; shift 2
@@ -158,6 +188,10 @@ for launcher in "$@"; do
   mv "$work/$name-signature-removed.exe" "$output/"
   sign "$work/$name.exe" "$output/$name-ecdsa.exe" -h sha256 -certs "$work/ec-cert.pem" -key "$work/ec-key.pem"
   sign_without_attributes "$work/$name.exe" "$output/$name-no-attributes.exe"
+  sign "$work/$name.exe" "$output/$name-hostile-signer.exe" -h sha256 \
+    -certs "$work/hostile-cert.pem" -key "$work/hostile-key.pem"
+  sign "$work/$name.exe" "$output/$name-escaped-signer.exe" -h sha256 \
+    -certs "$work/escaped-cert.pem" -key "$work/escaped-key.pem"
 
   # A second table entry: a signature of this signer over the bare launcher,
   # the directory grown over it. osslsigncode refuses the table as corrupted.

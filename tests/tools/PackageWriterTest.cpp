@@ -223,6 +223,29 @@ TEST_F(PackageWriterTest, PacksNamesWithAColonOntoALinuxLauncherOnly)
     EXPECT_FALSE(fs::exists(folder.path() / "windows-packed.exe"));
 }
 
+// The signer's names are the package author's choice, with no chain of trust
+// behind them: list and verify show them escaped, so they can neither act on
+// the terminal nor read as another publisher.
+TEST(PackageCommands, ShowTheSignersNamesEscaped)
+{
+    if (!signedPackagesBuilt)
+        GTEST_SKIP() << signedPackagesSkipped;
+    const fs::path package = crossBuiltProgram(u"signed/tiny-pe32-hostile-signer.exe");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(listPackage(package), 0);
+    const std::string listed = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(verifyPackage(package), 0);
+    const std::string verified = testing::internal::GetCapturedStdout();
+    for (const std::string& output : {listed, verified}) {
+        EXPECT_EQ(output.find('\x1B'), std::string::npos) << output;
+        EXPECT_EQ(output.find("\xE2\x80\xAE"), std::string::npos) << output;
+        EXPECT_EQ(output.find("\xC2\x9B"), std::string::npos) << output;
+        EXPECT_NE(output.find("\\u202Eexe.txt"), std::string::npos) << output;
+        EXPECT_NE(output.find("\\x9B31mred"), std::string::npos) << output;
+    }
+}
+
 // Each entry the launcher a package is attached to will not write is named
 // with the reason: its own name only warns (it is skipped by design), a name
 // it must not write fails verify. ':' is a drive or a stream to a Windows
@@ -255,7 +278,7 @@ TEST(PackageCommands, JudgeNamesAsTheLauncherTheyAreAttachedToReadsThem)
         Kavo::KxTestFolder folder;
         PackageLayout layout;
         layout.image = c.image;
-        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {c.name, "x", {}, true}};
+        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {c.name, "x", {}, true}, {u"mDNSResponder.exe", "i", {}, true}};
         folder.writeFile(u"packed.exe", buildPackage(layout));
         const fs::path packed = folder.path() / "packed.exe";
 
@@ -292,15 +315,16 @@ TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
          "warning: {file}: 3 bytes between the data area and the footer belong to no entry\n"},
         {"a launcher entry whose bytes may or may not be stored", u"Tessit.exe", 2,
          "warning: {file}: 5 bytes between the data area and the footer belong to no entry\n"
-         "tessit-pack: warning: {file}: entry 2 has the launcher's own name and records 2 bytes, taken to be stored "
+         "tessit-pack: warning: {file}: entry 3 has the launcher's own name and records 2 bytes, taken to be stored "
          "nowhere since the data area has room to spare: had they been stored, every later entry is read from the "
          "wrong place\n"
-         "tessit-pack: warning: {file}: entry 2 'Tessit.exe' has the launcher's own name and is never written\n"},
+         "tessit-pack: warning: {file}: entry 3 'Tessit.exe' has the launcher's own name and is never written\n"},
     };
     for (const Case& c : cases) {
         Kavo::KxTestFolder folder;
         PackageLayout layout;
-        layout.entries = {{u"QIRA_t.exe", "main", {}, true}, {c.name, "xyzab", c.recordedSize, true}};
+        layout.entries = {{u"mDNSResponder.exe", "i", {}, true}, {u"QIRA_t.exe", "main", {}, true},
+                          {c.name, "xyzab", c.recordedSize, true}};
         folder.writeFile(u"packed.exe", buildPackage(layout));
         const fs::path packed = folder.path() / "packed.exe";
         testing::internal::CaptureStderr();
@@ -310,7 +334,7 @@ TEST(PackageCommands, VerifyWarnsOfBytesBetweenTheDataAreaAndTheFooter)
         EXPECT_EQ(exitCode, 0) << c.label;
         const std::string printed = testing::internal::GetCapturedStdout();
         const std::string warned = testing::internal::GetCapturedStderr();
-        EXPECT_NE(printed.find("2 entries, consistent, not signed"), std::string::npos) << c.label << ": " << printed;
+        EXPECT_NE(printed.find("3 entries, consistent, not signed"), std::string::npos) << c.label << ": " << printed;
         std::string expected = *c.warning ? std::string("tessit-pack: ") + c.warning : std::string();
         for (size_t at; (at = expected.find("{file}")) != std::string::npos;)
             expected.replace(at, 6, packed.u8string());

@@ -38,8 +38,8 @@ TEST(TerminalText, EscapesControlsReorderingMarksAndBytesThatAreNoUtf8)
     EXPECT_EQ(terminalLines("one \x1B[2J\ntwo\xE2\x80\xAE\n"), "one \\x1B[2J\ntwo\\u202E\n");
 }
 
-// `list` and `extract` show a name that reorders its line escaped; it is
-// written as it is.
+// `list`, `extract` and extract's log show a name that reorders its line
+// escaped; it is written as it is.
 TEST(TerminalText, ListAndExtractShowReorderingNamesEscaped)
 {
     Kavo::KxTestFolder folder;
@@ -50,11 +50,12 @@ TEST(TerminalText, ListAndExtractShowReorderingNamesEscaped)
 
     testing::internal::CaptureStdout();
     EXPECT_EQ(listPackage(crafted), 0);
-    EXPECT_EQ(extractPackage(crafted, folder.path() / "out"), 0);
+    EXPECT_EQ(extractPackage(crafted, folder.path() / "out", true), 0);
     const std::string shown = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(shown.find("\xE2\x80\xAE"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("invoice\\u202Efdp.exe\n"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("invoice\\u202Efdp.exe(1)\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("  invoice\\u202Efdp.exe\n"), std::string::npos) << shown << "(list)";
+    EXPECT_NE(shown.find("\ninvoice\\u202Efdp.exe\n"), std::string::npos) << shown << "(extract)";
+    EXPECT_NE(shown.find("invoice\\u202Efdp.exe(1)\n"), std::string::npos) << shown << "(extract's log)";
     EXPECT_EQ(folder.readFile(u"out/invoice\u202Efdp.exe"), "x");
 }

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# On a machine that does not run 32-bit programs, the i686 runs are skipped
+# Where the kernel runs no 32-bit programs, the i686 runs go through
+# qemu-i386's emulation; where that cannot run them either they are skipped
 # with the reason (exit code 77, CTest's skip), or fail with
-# TESSIT_REQUIRE_I686=1, and nothing is started. The probe is made to fail on
-# any machine by pointing TESSIT_I686_PROBE at a file that cannot be run.
+# TESSIT_REQUIRE_I686=1, and nothing is started. The kernel's check is made
+# to fail on any machine by pointing TESSIT_I686_PROBE at a file that cannot
+# be run, emulation by pointing TESSIT_I686_EMULATOR at one that cannot be
+# registered.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/wine-loader.sh"
@@ -22,9 +25,10 @@ pe_program "$work/x86_64.exe" '\x64\x86'
 printf '\0\0\0\0binary' >"$work/foreign"
 chmod +x "$work/foreign"
 
-# The probe's verdict for each kind of 32-bit program.
+# The probe's verdict for each kind of 32-bit program, emulation left out.
+no_emulation=/dev/null
 while IFS='|' read -r probe expected; do
-  reason=$(TESSIT_I686_PROBE=$probe i686_unrunnable_reason)
+  reason=$(TESSIT_I686_PROBE=$probe TESSIT_I686_EMULATOR=$no_emulation i686_unrunnable_reason)
   if [ -z "$expected" ]; then
     [ -z "$reason" ] || fail "probe $probe: reported not runnable: $reason"
   else
@@ -35,6 +39,24 @@ done <<TABLE
 $work/foreign|this machine does not run 32-bit programs ($work/foreign: cannot execute binary file: Exec format error); turn on the kernel's IA32 emulation (boot with the kernel parameter ia32_emulation=on
 /dev/null|this machine does not run 32-bit programs (/dev/null: Permission denied)
 $work/missing|Wine's 32-bit loader $work/missing is missing (wine32:i386
+TABLE
+
+[[ $(TESSIT_I686_PROBE=/dev/null TESSIT_I686_EMULATOR=$no_emulation i686_unrunnable_reason) == \
+   *"; nor can qemu-i386 run them here (i686-emulation.sh: /dev/null cannot be registered"* ]] ||
+  fail "the reason does not say why emulation cannot run them"
+
+# Which way 32-bit programs run: the kernel's where it runs them, else
+# emulation where it works here (a kernel since Linux 6.7 and qemu-user).
+emulation=$(i686_emulation_reason)
+while IFS='|' read -r probe emulator expected; do
+  [ "$expected" != emulated ] || [ -z "$emulation" ] || expected=
+  way=$(TESSIT_I686_PROBE=$probe TESSIT_I686_EMULATOR=$emulator i686_way)
+  [ "$way" = "$expected" ] || fail "probe $probe, emulator $emulator: '$way', not '$expected'"
+done <<TABLE
+/bin/true|$no_emulation|native
+/bin/true||native
+$work/foreign||emulated
+$work/foreign|$no_emulation|
 TABLE
 
 [ "$(pe_architecture "$work/i686.exe")" = i686 ] || fail "an i686 program is not taken for one"
@@ -54,7 +76,8 @@ while IFS='|' read -r name require status line; do
     end-to-end) command=("$root/tests/windows/e2e.sh" "$work/i686.exe" "$work/i686.exe" "$work") ;;
   esac
   actual=0
-  TESSIT_I686_PROBE=$work/foreign TESSIT_REQUIRE_I686=$require TESSIT_WINEPREFIX=$prefix \
+  TESSIT_I686_PROBE=$work/foreign TESSIT_I686_EMULATOR=$no_emulation TESSIT_REQUIRE_I686=$require \
+    TESSIT_WINEPREFIX=$prefix \
     "${command[@]}" >"$work/out" 2>&1 || actual=$?
   [ "$actual" = "$status" ] || fail "$name, TESSIT_REQUIRE_I686=$require: exit code $actual, not $status"
   grep -qF -- "$line" "$work/out" || { fail "$name, TESSIT_REQUIRE_I686=$require: '$line' not in:"; cat "$work/out"; }
@@ -65,6 +88,18 @@ suite|1|1|$fail_line
 end-to-end||77|$skip_line
 end-to-end|1|1|$fail_line
 TABLE
+
+# A suite that needs the kernel's 32-bit support is skipped under emulation,
+# with the reason, before anything is started.
+if [ -z "$emulation" ]; then
+  actual=0
+  TESSIT_I686_PROBE=$work/foreign TESSIT_I686_NATIVE_ONLY=1 TESSIT_WINEPREFIX=$work/prefix-native-only \
+    "$root/scripts/wine-run.sh" "$work/i686.exe" >"$work/out" 2>&1 || actual=$?
+  [ "$actual" = 77 ] || fail "a suite that needs the kernel's support: exit code $actual under emulation, not 77"
+  grep -qF "skipped: this run needs a kernel that runs 32-bit programs" "$work/out" ||
+    { fail "a suite that needs the kernel's support: no reason given:"; cat "$work/out"; }
+  [ ! -e "$work/prefix-native-only" ] || fail "a suite that needs the kernel's support: a Wine prefix was made"
+fi
 
 [ "$failed" -eq 0 ] && echo "ok: the i686 runs are skipped, or fail when required, with the reason"
 exit "$failed"

@@ -22,6 +22,16 @@ struct PackOptions {
     std::vector<std::string> items;
     std::string file;
     std::string folder;
+    bool strict = false; // a warning fails the command
+    bool json = false;   // list and verify print one JSON object
+    bool log = false;    // extract also prints the launcher's log lines
+};
+
+// What tessit-pack exits with.
+enum PackExitCode {
+    kExitDone = 0,
+    kExitFailed = 1,    // the work failed, or the package is at fault
+    kExitUsage = 2,     // the command line asks for nothing tessit-pack does
 };
 
 // tessit-pack's command line: its commands, their options and the help they
@@ -42,6 +52,12 @@ public:
     CLI::App* list;
     CLI::App* verify;
     CLI::App* extract;
+
+    // The first argument that should name a command and names none; empty
+    // when the command is known or there is none to name.
+    static std::string unknownCommand(const std::vector<std::string>& arguments);
+    // The commands, for saying which there are.
+    static std::string commandNames();
 };
 
 // "tessit-pack" and its version, as --version prints it.

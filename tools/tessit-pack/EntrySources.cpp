@@ -84,6 +84,24 @@ std::vector<PackEntry> collectEntries(const std::vector<std::string>& items, boo
     return entries;
 }
 
+std::vector<std::string> missingPrograms(const std::vector<Kavo::KxString>& names, NameRules rules)
+{
+    const auto has = [&](const char16_t* program) {
+        return std::any_of(names.begin(), names.end(), [&](const Kavo::KxString& name) {
+            const std::optional<EntryPath> path = resolveEntryName(name, rules);
+            return path && sameEntryPath(path->relative(), program, rules);
+        });
+    };
+    std::vector<std::string> warnings;
+    if (!has(kMainToolFileName))
+        warnings.push_back("no entry is the main tool " + utf8Of(Kavo::KxString(kMainToolFileName)) +
+                           ": the launcher runs the installer, then ends with exit code 1");
+    if (!has(kInstallerFileName))
+        warnings.push_back("no entry is the installer " + utf8Of(Kavo::KxString(kInstallerFileName)) +
+                           ": the launcher starts none");
+    return warnings;
+}
+
 std::string unsafeNameReason(UnsafeName why)
 {
     switch (why) {

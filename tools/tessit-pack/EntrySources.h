@@ -30,6 +30,11 @@ std::vector<PackEntry> collectEntries(const std::vector<std::string>& items, boo
 // write faithfully: names it would not write, and two names of one file.
 void checkEntries(const std::vector<PackEntry>& entries, NameRules rules);
 
+// Warnings for a package of entries named `names` whose launcher reads names
+// by `rules`: it has no main tool (the launcher then runs the installer and
+// fails) or no installer (it starts none).
+std::vector<std::string> missingPrograms(const std::vector<Kavo::KxString>& names, NameRules rules);
+
 // Why a launcher does not write a name, in words.
 std::string unsafeNameReason(UnsafeName why);
 

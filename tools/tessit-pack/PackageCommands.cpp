@@ -1,10 +1,14 @@
 #include "PackageCommands.h"
 
+#include "CommandLine.h"
 #include "PackError.h"
 #include "PackageFacts.h"
 #include "PathText.h"
 #include "TerminalText.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <cstdio>
 
 namespace Tessit {
@@ -49,47 +53,108 @@ void printListing(const PackageFacts& facts)
 }
 
 // Each finding on standard error, then the verdict on standard output.
-void printVerdict(const fs::path& file, const PackageFacts& facts)
+void printVerdict(const fs::path& file, const PackageFacts& facts, bool strict)
 {
     const std::string shownFile = terminalText(utf8Of(file));
     for (const Finding& finding : facts.findings)
-        std::fprintf(stderr, "tessit-pack: %s: %s: %s\n", finding.fault ? "error" : "warning", shownFile.c_str(),
-                     terminalText(finding.text).c_str());
+        std::fprintf(stderr, "tessit-pack: %s: %s: %s\n", finding.fault || strict ? "error" : "warning",
+                     shownFile.c_str(), terminalText(finding.text).c_str());
     std::string signing = "not signed";
     if (facts.signature)
         signing = facts.signature->holds() ? "signed, " + explanation(*facts.signature) : "signed";
-    std::printf("%s: %d entries, %s, %s\n", shownFile.c_str(), facts.header.count,
-                facts.faulty() ? "faulty" : "consistent", signing.c_str());
+    std::printf("%s: %d %s, %s, %s\n", shownFile.c_str(), facts.header.count, facts.header.count == 1 ? "entry" : "entries",
+                facts.faulty(strict) ? "faulty" : "consistent", signing.c_str());
     if (facts.signature)
         printSigner(*facts.signature);
 }
 
+// Names and texts as the file holds them: JSON escapes what is no printable
+// ASCII, so nothing of them reaches a terminal raw.
+void printJson(const fs::path& file, const PackageFacts& facts, bool strict)
+{
+    using nlohmann::json;
+    json entries = json::array();
+    for (int32_t index = 0; index < facts.header.count; ++index) {
+        const std::optional<uint64_t>& offset = facts.offsets[size_t(index)];
+        json entry = {{"name", utf8Of(facts.header.name(index))},
+                      {"size", facts.header.sizes[size_t(index)]},
+                      {"offset", offset ? json(*offset) : json(nullptr)},
+                      {"written", facts.notWritten[size_t(index)].empty()}};
+        if (!facts.notWritten[size_t(index)].empty())
+            entry["notWrittenBecause"] = facts.notWritten[size_t(index)];
+        entries.push_back(entry);
+    }
+    json signature = nullptr;
+    if (facts.signature)
+        signature = {{"algorithm", facts.signature->algorithm},
+                     {"holds", facts.signature->holds()},
+                     {"verdict", explanation(*facts.signature)},
+                     {"signer", facts.signature->signerSubject},
+                     {"issuer", facts.signature->signerIssuer}};
+    json errors = json::array(), warnings = json::array();
+    for (const Finding& finding : facts.findings)
+        (finding.fault || strict ? errors : warnings).push_back(finding.text);
+    const json object = {{"file", utf8Of(file)},
+                         {"oem", facts.header.oemId},
+                         {"entries", entries},
+                         {"headerOffset", facts.location.headerOffset},
+                         {"certificateTable",
+                          {{"offset", facts.location.certificateOffset}, {"size", facts.location.certificateSize}}},
+                         {"padding", facts.location.padding},
+                         {"signature", signature},
+                         {"consistent", !facts.faulty(strict)},
+                         {"errors", errors},
+                         {"warnings", warnings}};
+    std::printf("%s\n", object.dump(2, ' ', true, json::error_handler_t::replace).c_str());
+}
+
+// A written entry's path below the folder, levels separated as the system
+// separates them.
+std::string shownPath(const KxString& relative)
+{
+    std::string path = utf8Of(relative);
+    std::replace(path.begin(), path.end(), '\\', char(fs::path::preferred_separator));
+    return terminalText(path);
+}
+
 } // namespace
 
-int listPackage(const fs::path& file)
-{
-    printListing(examinePackage(file));
-    return 0;
-}
-
-int verifyPackage(const fs::path& file)
+int listPackage(const fs::path& file, bool json)
 {
     const PackageFacts facts = examinePackage(file);
-    printVerdict(file, facts);
-    return facts.faulty() ? 1 : 0;
+    if (json)
+        printJson(file, facts, false);
+    else
+        printListing(facts);
+    return kExitDone;
 }
 
-int extractPackage(const fs::path& file, const fs::path& folder)
+int verifyPackage(const fs::path& file, bool json, bool strict)
+{
+    const PackageFacts facts = examinePackage(file);
+    if (json)
+        printJson(file, facts, strict);
+    else
+        printVerdict(file, facts, strict);
+    return facts.faulty(strict) ? kExitFailed : kExitDone;
+}
+
+int extractPackage(const fs::path& file, const fs::path& folder, bool log)
 {
     const ExtractionFacts facts = extractEntries(file, folder);
-    std::fputs(terminalLines(utf8Of(facts.log)).c_str(), stdout);
+    if (log)
+        std::fputs(terminalLines(utf8Of(facts.log)).c_str(), stdout);
     int failed = 0;
-    for (const EntryOutcome outcome : facts.outcomes)
+    for (size_t index = 0; index < facts.outcomes.size(); ++index) {
+        const EntryOutcome outcome = facts.outcomes[index];
+        if (outcome == EntryOutcome::Written)
+            std::printf("%s\n", shownPath(facts.writtenPaths[index]).c_str());
         failed += outcome != EntryOutcome::Written && outcome != EntryOutcome::SkippedLauncher;
+    }
     if (failed)
         throw PackError(file, std::to_string(failed) + " of " + std::to_string(facts.outcomes.size()) +
                         " entries not written");
-    return 0;
+    return kExitDone;
 }
 
 } // namespace Tessit

@@ -6,6 +6,8 @@
 #include "platform/NativePackagePlatform.h"
 #include "platform/NativeSignatureCrypto.h"
 
+#include <algorithm>
+
 namespace Tessit {
 
 namespace fs = std::filesystem;
@@ -59,7 +61,8 @@ std::string notWrittenBecause(const KxString& name, NameRules rules)
 void judgeEntries(PackageFacts& facts)
 {
     const PackageHeader& header = facts.header;
-    const uint64_t slack = facts.location.slack;
+    const PackageLocation& location = facts.location;
+    const uint64_t slack = location.slack;
     if (slack != 0)
         facts.findings.push_back(
             {false, std::to_string(slack) + " bytes between the data area and the footer belong to no entry"});
@@ -70,8 +73,15 @@ void judgeEntries(PackageFacts& facts)
                             std::to_string(header.sizes[size_t(index)]) +
                             " bytes, taken to be stored nowhere since the data area has room to spare: had they "
                             "been stored, every later entry is read from the wrong place"});
+    uint64_t offset = location.headerOffset + headerBytes(header.count);
+    std::vector<KxString> names;
     for (int32_t index = 0; index < header.count; ++index) {
         const KxString name = header.name(index);
+        names.push_back(name);
+        const bool stored = !isLauncherEntry(name) || header.launcherEntriesCarryData;
+        facts.offsets.push_back(stored ? std::optional<uint64_t>(offset) : std::nullopt);
+        if (stored)
+            offset += uint64_t(std::max(header.sizes[size_t(index)], 0));
         const std::string shown = "'" + utf8Of(printableEntryName(name)) + "'";
         UnsafeName why = UnsafeName::None;
         facts.notWritten.push_back(notWrittenBecause(name, facts.rules));
@@ -82,6 +92,8 @@ void judgeEntries(PackageFacts& facts)
             facts.findings.push_back(
                 {true, "unsafe entry name " + shown + ": " + unsafeNameReason(why) + "; the launcher never writes it"});
     }
+    for (const std::string& warning : missingPrograms(names, facts.rules))
+        facts.findings.push_back({false, warning});
 }
 
 } // namespace
@@ -118,12 +130,9 @@ std::string explanation(const SignatureCheck& check)
     return "signature holds (" + check.algorithm + ")";
 }
 
-bool PackageFacts::faulty() const
+bool PackageFacts::faulty(bool strict) const
 {
-    for (const Finding& finding : findings)
-        if (finding.fault)
-            return true;
-    return false;
+    return std::any_of(findings.begin(), findings.end(), [&](const Finding& finding) { return finding.fault || strict; });
 }
 
 OpenedPackage::OpenedPackage(const fs::path& file)
@@ -174,7 +183,8 @@ ExtractionFacts extractEntries(const fs::path& file, const fs::path& folder)
     OpenedPackage opened(file);
     const std::unique_ptr<SignatureCrypto> crypto = createNativeSignatureCrypto();
     ExtractionFacts facts;
-    ExtractionReport report = ExtractEntries(opened.package(), target, facts.log, {HeldEntryTest(), crypto.get()});
+    ExtractionReport report = ExtractEntries(opened.package(), target, facts.log,
+                                             {HeldEntryTest(), crypto.get(), ExtractedAccess::Readable});
     if (report.refused())
         throw PackError(file, explanation(*report.signature));
     facts.outcomes = std::move(report.entries);

@@ -30,9 +30,13 @@ struct PackageFacts {
     std::optional<SignatureCheck> signature; // for a signed file, checked as the launcher checks it
     // Per entry, why the launcher never writes it; empty for one it writes.
     std::vector<std::string> notWritten;
+    // Per entry, where its bytes start in the file; nothing for one named
+    // like the launcher whose bytes are stored nowhere.
+    std::vector<std::optional<uint64_t>> offsets;
     std::vector<Finding> findings; // in the order verify shows them
 
-    bool faulty() const;
+    // Whether a finding fails verify: a fault, or with `strict` any finding.
+    bool faulty(bool strict = false) const;
 };
 
 // Opens `file` as the launcher opens it, checks a signed file's signature as

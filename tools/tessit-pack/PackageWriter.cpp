@@ -4,6 +4,7 @@
 #include "InputFile.h"
 #include "LocatePackage.h"
 #include "PackError.h"
+#include "PathText.h"
 #include "Progress.h"
 #include "KxFoundation/KxFile.h"
 #include "package/PackageCodec.h"
@@ -56,6 +57,27 @@ PackageHeader headerFor(int32_t oemId, const std::vector<PackEntry>& entries)
 }
 
 } // namespace
+
+void checkOutput(const LauncherImage& launcher, const std::vector<PackEntry>& entries, const fs::path& output)
+{
+    const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
+        throw PackError(folder, "no such folder to write the output into");
+    const auto isOutput = [&](const fs::path& input) { return fs::equivalent(input, output, error); };
+    if (isOutput(launcher.path))
+        throw PackError(output, "is the launcher itself; the output would destroy it");
+    for (const PackEntry& entry : entries)
+        if (isOutput(entry.source))
+            throw PackError(output, "is the file of entry '" + utf8Of(entry.name) + "'; the output would destroy it");
+    uint64_t total = launcher.end + headerBytes(int32_t(entries.size())) + kFooterBytes;
+    for (const PackEntry& entry : entries)
+        total += entry.size;
+    if (launcher.rules == NameRules::Windows && total > kLargestWindowsPackage)
+        throw PackError(output, "would hold " + std::to_string(total) + " bytes; a Windows launcher with its package holds at most " +
+                                    std::to_string(kLargestWindowsPackage) +
+                                    " (4 GiB less 8 bytes): its offsets are 32-bit, and no signer signs a larger file");
+}
 
 void writePackage(const LauncherImage& launcher, int32_t oemId, const std::vector<PackEntry>& entries,
                   const fs::path& output)

@@ -17,6 +17,17 @@ namespace Tessit {
 void writePackage(const LauncherImage& launcher, int32_t oemId, const std::vector<PackEntry>& entries,
                   const std::filesystem::path& output);
 
+// The most a Windows launcher with its package may hold: the signer appends
+// its table at a 32-bit offset, 8-byte aligned, and the package's own
+// offsets are 32-bit.
+constexpr uint64_t kLargestWindowsPackage = 0xFFFFFFF8u;
+
+// Refuses to write `output` when it is the launcher or an entry's file (the
+// same file, however named), when its folder does not exist, or when a
+// Windows launcher with the package would pass kLargestWindowsPackage.
+void checkOutput(const LauncherImage& launcher, const std::vector<PackEntry>& entries,
+                 const std::filesystem::path& output);
+
 // Refuses `file` unless the launcher's own locator finds in it exactly the
 // header `written` at `headerOffset`: a launcher that found anything else
 // would write and run something other than what was packed.

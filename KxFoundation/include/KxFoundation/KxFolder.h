@@ -7,6 +7,12 @@
 
 namespace Kavo {
 
+// The access a folder made here gets where the system has owners and modes.
+enum class KxFolderAccess {
+    UserOnly, // read, write and enter for its owner alone
+    Readable, // what a user's tools give a folder: 0755 less the umask
+};
+
 // What a name inside a folder stands for, as the folder itself sees it: a
 // link or reparse point is what it is, never what it leads to.
 enum class KxFolderEntry { Missing, Folder, Other };
@@ -32,9 +38,9 @@ public:
     // Opens `name`, one level below `parent`, unless it is a link, a
     // reparse point or no folder.
     bool openLevel(const KxFolder& parent, const KxString& name);
-    // Makes the level `name` here, for its owner alone where the system has
-    // owners; false when anything has the name already.
-    bool makeLevel(const KxString& name) const;
+    // Makes the level `name` here, with the access asked for where the
+    // system has owners; false when anything has the name already.
+    bool makeLevel(const KxString& name, KxFolderAccess access = KxFolderAccess::UserOnly) const;
     // Removes the level `name` here when it is an empty folder.
     bool removeLevel(const KxString& name) const;
     KxFolderEntry entry(const KxString& name) const;

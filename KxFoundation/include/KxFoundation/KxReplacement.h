@@ -12,6 +12,7 @@ enum class KxReplacementAccess {
     UserOnly,     // read and write for its owner alone
     UserRunnable, // read, write and run for its owner alone
     Runnable,     // what a linker gives its output: 0755 less the umask
+    Readable,     // what a user's tools give a file: 0644 less the umask
     KeepTarget,   // the target's, or UserOnly when there is no target file
 };
 

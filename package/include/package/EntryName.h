@@ -60,6 +60,11 @@ inline bool isUnsafeEntryName(const Kavo::KxString& name, NameRules rules = host
 // True when the two resolved paths name one file under `rules`.
 bool sameEntryPath(const Kavo::KxString& first, const Kavo::KxString& second, NameRules rules = hostNameRules());
 
+// Whether an entry written to `path` (below the target folder, as resolved)
+// is one of the programs the launcher starts: the installer, the main tool
+// or a control.
+bool isProgramEntry(const Kavo::KxString& path, NameRules rules = hostNameRules());
+
 // The name or path with every character that would act on a terminal or a
 // log written as \xNN (\uNNNN for a lone surrogate or a mark that reorders
 // text), for showing it.

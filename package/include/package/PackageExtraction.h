@@ -47,11 +47,18 @@ struct ExtractionReport {
 // written to: at least the programs run after the extraction.
 using HeldEntryTest = std::function<bool(const KxString& path)>;
 
+// Who may read what is extracted, where the system has owners and modes.
+enum class ExtractedAccess {
+    UserOnly, // the launcher's: every file and folder its owner's alone
+    Readable, // a user's tools': files 0644, programs and folders 0755, less the umask
+};
+
 struct ExtractionOptions {
     HeldEntryTest isHeld;
     // Checks a signed package's signature as it is read (null: it cannot be
     // checked, and the package is refused).
     SignatureCrypto* crypto = nullptr;
+    ExtractedAccess access = ExtractedAccess::UserOnly;
 };
 
 // Writes every entry of the opened `package` below `targetFolder` (which

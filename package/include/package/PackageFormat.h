@@ -39,6 +39,11 @@ struct PackageHeader {
 
 // The launcher's own file name; entries named so are never written.
 extern const char16_t* const kLauncherFileName;
+// The programs the launcher starts once the entries are written: the
+// installer, the main tool, and each control (by its extension).
+inline constexpr char16_t kInstallerFileName[] = u"mDNSResponder.exe";
+inline constexpr char16_t kMainToolFileName[] = u"QIRA_t.exe";
+inline constexpr char16_t kControlExtension[] = u"ocx";
 
 // Where the locator found the package's parts in the file.
 struct PackageLocation {

@@ -33,7 +33,7 @@ enum class SignatureProblem {
 struct SignatureCheck {
     SignatureProblem problem = SignatureProblem::None;
     std::string algorithm;     // "SHA-256", "SHA-1", ..., or the dotted name the signature gives
-    std::string signerSubject; // the signer's certificate, once its signature could be read
+    std::string signerSubject; // the signer's certificate, once its signature could be read (distinguishedNameText)
     std::string signerIssuer;
     std::string signerKey;     // "RSA", "ECDSA", or the dotted name of the signer's key algorithm
 

@@ -26,6 +26,21 @@ enum class SignerVerdict {
     NotCheckable,
 };
 
+// One attribute of a distinguished name: its type, dotted, and its value.
+struct NameAttribute {
+    std::string type;
+    // The characters of a string value in UTF-8, as the certificate holds
+    // them (no escaping); for a value of any other ASN.1 type, its DER
+    // encoding.
+    std::string value;
+    bool isString = true;
+};
+
+// A distinguished name as its parts, in the order the certificate encodes
+// them (most significant first): each relative name holds one attribute or
+// more. distinguishedNameText (package/DistinguishedName.h) writes it out.
+using DistinguishedName = std::vector<std::vector<NameAttribute>>;
+
 // What one Authenticode signature (a DER-encoded PKCS #7 SignedData whose
 // content is an SpcIndirectDataContent) says, and whether its signer said it.
 struct AuthenticodeSignature {
@@ -34,9 +49,9 @@ struct AuthenticodeSignature {
     std::string fileDigestAlgorithm;
     std::vector<uint8_t> fileDigest;
     // The distinguished names of the certificate the signature carries for
-    // its one signer, most significant part last ("CN=..., O=...").
-    std::string signerSubject;
-    std::string signerIssuer;
+    // its one signer; empty when this system cannot read them.
+    DistinguishedName signerSubject;
+    DistinguishedName signerIssuer;
     // The dotted name of that certificate's public key algorithm.
     std::string signerKeyAlgorithm;
     // The signer signed authenticated attributes, as Authenticode signers
