@@ -15,8 +15,9 @@
 # signed one (once per digest algorithm) opens it and hashes the file, the
 # check alone. Once natively (OpenSSL's libcrypto, the release-linux preset)
 # and once with a release Windows build under Wine (CryptoAPI and CNG as
-# Wine provides them): release-win32, the shipped one, where this machine
-# runs 32-bit programs, otherwise release-win64 (--windows chooses). In
+# Wine provides them): release-win32, the shipped one, where this machine's
+# kernel runs 32-bit programs, otherwise release-win64, as a run under
+# qemu-i386's emulation would time the emulator (--windows chooses). In
 # process, bench/extraction_bench times the digest alone and the pass over
 # the 1 GiB package into a memory file system, where no device write hides
 # the processor's work.
@@ -25,7 +26,8 @@
 #                                         [--output FILE | --results DIR]
 #   --quick    a 64 MiB package in place of 1 GiB
 #   TESSIT_WINE names the Wine loader (default: the one for the build's
-#   architecture, scripts/wine-loader.sh).
+#   architecture, scripts/wine-loader.sh); TESSIT_WINEPREFIX the Wine prefix
+#   (default: a new one in the work folder).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 parts=$root/scripts/performance
@@ -47,7 +49,7 @@ done
 . "$root/scripts/wine-loader.sh"
 if [ -z "$windows_preset" ]; then
   windows_preset=release-win32
-  [ -z "$(i686_unrunnable_reason)" ] || windows_preset=release-win64
+  [ -z "$(i686_native_reason)" ] || windows_preset=release-win64
 fi
 case $windows_preset in
   release-win32) windows_label=i686 ;;
@@ -70,7 +72,7 @@ windows_packer=$root/build/$windows_preset/tools/tessit-pack/tessit-pack.exe
 
 mkdir -p "$work_parent"
 work=$(mktemp -d "$(cd "$work_parent" && pwd)/tessit-signature.XXXXXX")
-export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=${TESSIT_WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
