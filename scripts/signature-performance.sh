@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --work) work_parent=$2; shift 2 ;;
     --output) output=$2; shift 2 ;;
-    --results) results=$2; shift 2 ;;
+    --results) results=$(realpath -m "$2"); shift 2 ;;
     --windows) windows_preset=$2; shift 2 ;;
     --quick) package_mib=64; shift ;;
     *) echo "usage: $0 [--work DIR] [--windows PRESET] [--quick] [--output FILE | --results DIR]" >&2; exit 2 ;;
