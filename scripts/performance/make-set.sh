@@ -10,13 +10,25 @@
 # without compression or checksums (the Linux launcher verifies no content
 # either), cat-fsync.sh (cat of each file followed by its fsync, `sync FILE`)
 # and direct-io.sh, the limit.
+# With --signed it also packs the same files behind the smallest PE32
+# program (tests/package/tiny-program.c) into FOLDER/unsigned.exe, and signs
+# that with osslsigncode, SHA-256 and a throwaway certificate (FOLDER/cert.pem
+# and key.pem, for further signatures) into FOLDER/signed.exe: the one
+# package a signed and an unsigned run extract.
 #
-# Usage: scripts/performance/make-set.sh [--peers] FOLDER mixed|small BYTES LAUNCHER PACKER
+# Usage: scripts/performance/make-set.sh [--peers] [--signed] FOLDER mixed|small BYTES LAUNCHER PACKER
 set -euo pipefail
-peers=no
-if [ "${1:-}" = --peers ]; then peers=yes; shift; fi
-[ $# -eq 5 ] || { echo "usage: $0 [--peers] FOLDER mixed|small BYTES LAUNCHER PACKER" >&2; exit 2; }
-set_folder=$1 kind=$2 total=$3 launcher=$4 packer=$5
+root=$(cd "$(dirname "$0")/../.." && pwd)
+peers=no signed=no
+while [ $# -gt 0 ]; do
+  case $1 in
+    --peers) peers=yes; shift ;;
+    --signed) signed=yes; shift ;;
+    *) break ;;
+  esac
+done
+[ $# -eq 5 ] || { echo "usage: $0 [--peers] [--signed] FOLDER mixed|small BYTES LAUNCHER PACKER" >&2; exit 2; }
+set_folder=$1 kind=$2 total=$3 launcher=$(realpath "$4") packer=$(realpath "$5")
 
 # The package's installer and main tool do nothing, padded to 4 KiB, so a
 # launcher run is all extraction.
@@ -60,8 +72,16 @@ for i in "${!data_sizes[@]}"; do
 done
 "$packer" build -l "$launcher" -o "$set_folder/Setup" --oem 47 "$set_folder/in" >/dev/null
 
-[ "$peers" = yes ] || exit 0
 cd "$set_folder"
+if [ "$signed" = yes ]; then
+  i686-w64-mingw32-gcc -O2 -s -o launcher.exe "$root/tests/package/tiny-program.c"
+  "$packer" build -l launcher.exe -o unsigned.exe --oem 47 in >/dev/null
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessit benchmark" \
+    -addext "extendedKeyUsage=codeSigning" -keyout key.pem -out cert.pem 2>/dev/null
+  osslsigncode sign -h sha256 -certs cert.pem -key key.pem -in unsigned.exe -out signed.exe >/dev/null
+fi
+
+[ "$peers" = yes ] || exit 0
 tar -cf set.tar -C in .
 (cd in && zip -q -0 -r ../set.zip . && 7z a -bd -bso0 -bsp0 -mx=0 ../set.7z . >/dev/null)
 makeself --quiet --nocomp --nomd5 --nocrc in set.run tessit-bench ./QIRA_t.exe >/dev/null

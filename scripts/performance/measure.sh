@@ -14,9 +14,20 @@
 #       sizes of the extracted files, one a line.
 #   measure.sh sizes SET OUT LAUNCHER PACKER
 #       packing the set's files into a new package, copying them with cp,
-#       and running the package: OUT.json from hyperfine, 5 runs, and the
-#       peak memory of every run (the warm-up too) of packing and running,
-#       in KiB one a line, in OUT-pack.rss and OUT-run.rss.
+#       running the package, and extracting it unsigned and signed with
+#       PACKER (a set made with --signed): OUT.json from hyperfine, 5 runs,
+#       and the peak memory of every run (the warm-up too) of packing,
+#       running and each extraction, in KiB one a line, in OUT-pack.rss,
+#       OUT-run.rss, OUT-extract-unsigned.rss and OUT-extract-signed.rss.
+#   measure.sh signature SET OUT RUNS PACKER
+#       in a set made with --signed and signed once more per digest
+#       algorithm (signed-sha1.exe, signed-sha384.exe, signed-sha512.exe;
+#       signed.exe is SHA-256), the command PACKER (a shell word list: a
+#       Wine loader and tessit-pack.exe, say) opening the unsigned package
+#       (`list`), checking each signed one (`verify`, the hash alone) and
+#       extracting the package unsigned and signed: OUT.json from hyperfine,
+#       RUNS runs; and OUT-pairs.txt, the nanoseconds of the unsigned and the
+#       signed extraction in 8 alternating pairs of runs, one pair a line.
 #   measure.sh benchmarks BENCH WORK OUT
 #       bench/launcher_bench (its packages under WORK) and bench/format_bench
 #       from the folder BENCH: OUT-launcher.json and OUT-format.json from
@@ -118,19 +129,47 @@ PEERS
   done >"$out-pairs.txt"
 }
 
-# Every timed run of packing and of the launcher is wrapped in
-# /usr/bin/time, so that it also gives its peak memory.
+# Every timed run of packing, of the launcher and of an extraction is
+# wrapped in /usr/bin/time, so that it also gives its peak memory.
 measure_sizes() {
-  local set=$1 out=$2 launcher=$3 packer=$4
+  local set=$1 out=$2 launcher=$3 packer=$4 kind
   enter_set "$set"
-  rm -f pack.rss run.rss
+  rm -f ./*.rss
   time_with_hyperfine "$out.json" 5 \
     -n "tessit-pack build" "/usr/bin/time -a -o pack.rss -f %M $packer build -l $launcher -o packed --oem 47 in >/dev/null" \
     -n "cp -r" "cp -r in copy" \
     -n "cp -r, then sync" "cp -r in copy && sync" \
-    -n "Tessit launcher" "/usr/bin/time -a -o run.rss -f %M ./Setup"
-  cp pack.rss "$out-pack.rss"
-  cp run.rss "$out-run.rss"
+    -n "Tessit launcher" "/usr/bin/time -a -o run.rss -f %M ./Setup" \
+    -n "tessit-pack extract, unsigned" \
+    "/usr/bin/time -a -o extract-unsigned.rss -f %M $packer extract unsigned.exe -C out >/dev/null" \
+    -n "tessit-pack extract, signed" \
+    "/usr/bin/time -a -o extract-signed.rss -f %M $packer extract signed.exe -C out >/dev/null"
+  for kind in pack run extract-unsigned extract-signed; do
+    cp "$kind.rss" "$out-$kind.rss"
+  done
+}
+
+# The one pass over a package signed and unsigned. Both extractions must
+# give back the packed files before they are timed.
+measure_signature() {
+  local set=$1 out=$2 runs=$3 packer=$4 digest
+  enter_set "$set"
+  local unsigned="$packer extract unsigned.exe -C out" signed="$packer extract signed.exe -C out"
+  check_output "$unsigned" out
+  check_output "$signed" out
+  local rows=(-n "open" "$packer list unsigned.exe")
+  for digest in sha1 sha256 sha384 sha512; do
+    rows+=(-n "check, $digest" "$packer verify signed$([ "$digest" = sha256 ] || echo "-$digest").exe")
+  done
+  rows+=(-n "extract, unsigned" "$unsigned" -n "extract, signed" "$signed")
+  time_with_hyperfine "$out.json" "$runs" "${rows[@]}"
+
+  # Signed against unsigned, run by run in alternating pairs, which the
+  # disk's and the machine's drift touch less than medians of runs taken
+  # one command after the other.
+  for _ in $(seq 8); do
+    echo "$(nanoseconds_of sh -c "$unsigned") $(nanoseconds_of sh -c "$signed")"
+  done >"$out-pairs.txt"
 }
 
 measure_benchmarks() {
@@ -142,7 +181,8 @@ measure_benchmarks() {
 }
 
 usage() {
-  echo "usage: $0 machine WORK OUT.json | extraction SET OUT | sizes SET OUT LAUNCHER PACKER | benchmarks BENCH WORK OUT" >&2
+  echo "usage: $0 machine WORK OUT.json | extraction SET OUT | sizes SET OUT LAUNCHER PACKER |" \
+    "signature SET OUT RUNS PACKER | benchmarks BENCH WORK OUT" >&2
   exit 2
 }
 
@@ -150,6 +190,7 @@ case ${1:-} in
   machine) [ $# -eq 3 ] || usage; measure_machine "$2" "$3" ;;
   extraction) [ $# -eq 3 ] || usage; measure_extraction "$2" "$3" ;;
   sizes) [ $# -eq 5 ] || usage; measure_sizes "$2" "$3" "$4" "$5" ;;
+  signature) [ $# -eq 5 ] || usage; measure_signature "$2" "$3" "$4" "$5" ;;
   benchmarks) [ $# -eq 4 ] || usage; measure_benchmarks "$2" "$3" "$4" ;;
   *) usage ;;
 esac
