@@ -138,7 +138,7 @@ struct PendingEntry {
     std::vector<KxString> madeLevels;            // of levels, those this run made
     const KxFolder* folder = nullptr;            // the target folder or the last level
     std::unique_ptr<Kavo::KxReplacement> part;
-    uint64_t checksum = 0;
+    uint64_t checksum = 0;                       // of what was written, for an entry to be held
     int32_t size = 0;
     KxString file;
 };
@@ -154,9 +154,9 @@ struct EntryRecord {
 class Extraction {
 public:
     Extraction(Package& package, const KxString& targetFolder, BlockVerification* verification, uint64_t hashEnd,
-               ExtractedAccess access)
+               const ExtractionOptions& options)
         : m_stream(package, verification ? 0 : package.dataOffset(), verification, hashEnd),
-          m_targetFolder(targetFolder), m_access(access)
+          m_targetFolder(targetFolder), m_isHeld(options.isHeld), m_access(options.access)
     {
         m_root.open(targetFolder);
         m_stream.skip(package.dataOffset() - m_stream.position());
@@ -193,6 +193,7 @@ private:
     KxString m_log;
     PackageStream m_stream;
     const KxString& m_targetFolder;
+    const HeldEntryTest& m_isHeld;
     ExtractedAccess m_access;
     KxFolder m_root;
     std::vector<KxString> m_clearedFolders;
@@ -239,13 +240,16 @@ EntryRecord Extraction::extractEntry(int32_t number, const KxString& name, int32
     // so the device writes while the next block is read and hashed, and the
     // final flush, which decides whether the file came out whole, has little
     // left to wait for.
+    // Only what will be held is read back, so only that is checksummed.
     KxFile& output = pending.part->file();
+    const bool held = m_isHeld && m_isHeld(path->relative());
     EntryChecksum checksum;
     bool written = true;
     const bool read = m_stream.take(uint64_t(size), [&](const uint8_t* bytes, uint32_t count) {
         written = written && output.writeAll(bytes, count);
         output.startWriteback();
-        checksum.add(bytes, count);
+        if (held)
+            checksum.add(bytes, count);
     });
     if (!read || !written || !pending.part->finish()) {
         pending.part.reset();
@@ -396,8 +400,7 @@ ExtractionReport ExtractEntries(Package& package, const KxString& targetFolder, 
         blocks = hostBlockVerification(*verification);
     }
     const PackageHeader& header = package.header();
-    Extraction extraction(package, targetFolder, blocks.get(), verification ? verification->end() : 0,
-                          options.access);
+    Extraction extraction(package, targetFolder, blocks.get(), verification ? verification->end() : 0, options);
     std::vector<EntryRecord> records;
     for (int32_t index = 0; index < header.count; ++index)
         records.push_back(extraction.extract(index + 1, header.name(index), header.sizes[size_t(index)],
