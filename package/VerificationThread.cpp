@@ -2,10 +2,9 @@
 
 namespace Tessit {
 
-VerificationThread::VerificationThread(SignatureVerification& verification) : m_verification(verification)
+VerificationThread::VerificationThread(SignatureVerification& verification)
+    : m_verification(verification), m_ring(new uint8_t[kBlocks * COPY_CHUNK_SIZE])
 {
-    for (std::vector<uint8_t>& block : m_blocks)
-        block.resize(COPY_CHUNK_SIZE);
     m_thread = std::thread([this] { hashBlocks(); });
 }
 
@@ -23,7 +22,7 @@ uint8_t* VerificationThread::nextBlock()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return m_handedOver - m_hashed < kBlocks; });
-    return m_blocks[m_handedOver % kBlocks].data();
+    return block(m_handedOver % kBlocks);
 }
 
 void VerificationThread::handOver(uint64_t offset, uint32_t count)
@@ -53,7 +52,7 @@ void VerificationThread::hashBlocks()
         const uint64_t slot = m_hashed % kBlocks;
         const Given given = m_given[slot];
         lock.unlock();
-        m_verification.add(given.offset, m_blocks[slot].data(), given.count);
+        m_verification.add(given.offset, block(slot), given.count);
         lock.lock();
         ++m_hashed;
         m_changed.notify_all();
