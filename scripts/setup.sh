@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick osslsigncode openssl
   bc time valgrind xxd qemu-user
-  lintian groff-base bsdextrautils bash-completion
+  lintian groff-base bsdextrautils bash-completion python3
   "$@"
 )
 

@@ -51,7 +51,8 @@ if(NOT TESSIT_SIGNED_PACKAGES_SKIPPED)
   add_custom_command(OUTPUT ${TESSIT_SIGNED_PACKAGES}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package/make-signed-packages.sh ${CMAKE_CURRENT_BINARY_DIR}/signed
             ${TESSIT_CROSS_BUILT_PROGRAMS}
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/package/make-signed-packages.sh ${TESSIT_CROSS_BUILT_PROGRAMS}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/package/make-signed-packages.sh
+            ${CMAKE_CURRENT_SOURCE_DIR}/package/extract-signature.sh ${TESSIT_CROSS_BUILT_PROGRAMS}
     COMMENT "Signing packed stand-in launchers")
 endif()
 add_custom_target(tessit-signed-packages ALL DEPENDS ${TESSIT_SIGNED_PACKAGES})

@@ -36,6 +36,7 @@
 # bytes, more than one copy block), OEM number 47.
 # Usage: make-signed-packages.sh OUTPUT_FOLDER LAUNCHER.exe...
 set -euo pipefail
+. "$(dirname "$0")/extract-signature.sh"
 output=$1; shift
 mkdir -p "$output"
 work=$(mktemp -d)
@@ -125,8 +126,7 @@ overwrite_bytes() {
 # The SHA-256 of the contents octets of the SpcIndirectDataContent in FILE's
 # signature: what its messageDigest attribute must hold.
 indirect_data_digest() {
-  rm -f "$work/signature.der"
-  osslsigncode extract-signature -in "$1" -out "$work/signature.der" >/dev/null
+  extract_signature "$1" "$work/signature.der"
   indirect_data_contents "$work/signature.der" | openssl dgst -sha256 -binary | xxd -p -c 64
 }
 # Signs INPUT as Authenticode with no authenticated attributes: osslsigncode
@@ -136,12 +136,12 @@ indirect_data_digest() {
 # itself, not inside an OCTET STRING (the same length, so one tag byte
 # each), which osslsigncode attaches.
 sign_without_attributes() { # sign_without_attributes INPUT OUTPUT
-  rm -f "$work/with-attributes.der" "$work/cms.der" "$2"
+  rm -f "$work/cms.der" "$2"
   # What osslsigncode signs for INPUT (its SpcIndirectDataContent), read from
   # a signature of its own: Debian 12's osslsigncode 2.5 can neither hand it
   # over (extract-data) nor attach a signature without attributes.
   sign "$1" "$work/with-attributes.exe" -h sha256
-  osslsigncode extract-signature -in "$work/with-attributes.exe" -out "$work/with-attributes.der" >/dev/null
+  extract_signature "$work/with-attributes.exe" "$work/with-attributes.der"
   indirect_data_contents "$work/with-attributes.der" >"$work/indirect-data"
   openssl cms -sign -noattr -binary -nodetach -md sha256 -econtent_type 1.3.6.1.4.1.311.2.1.4 \
     -in "$work/indirect-data" -signer "$work/cert.pem" -inkey "$work/key.pem" -outform DER -out "$work/cms.der"
@@ -215,8 +215,7 @@ for launcher in "$@"; do
   # the directory grown over it. osslsigncode refuses it (2.9 calls the table
   # corrupted, Debian 12's 2.5 the signature invalid).
   sign "$launcher" "$work/other.exe" -n "$(yes 'chosen bytes' | tr -d '\n' | head -c 8192)"
-  rm -f "$work/other.der"
-  osslsigncode extract-signature -in "$work/other.exe" -out "$work/other.der" >/dev/null
+  extract_signature "$work/other.exe" "$work/other.der"
   second=$work/$name-second-entry.exe
   other_size=$(stat -c %s "$work/other.der")
   security=$(security_entry "$signed")

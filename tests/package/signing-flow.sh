@@ -7,6 +7,7 @@
 # Usage: signing-flow.sh TESSIT-PACK LAUNCHER.exe...
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/require.sh"
+. "$(dirname "$0")/extract-signature.sh"
 require_commands openssl osslsigncode
 packer=$1; shift
 work=$(mktemp -d)
@@ -131,9 +132,9 @@ for launcher in "$@"; do
       grown "$work/second.exe" '\x30\x00\x00\x00\x00\x02\x02\x00%040d' 0
       # A second entry that is a readable signature: the signer's, over
       # another file (the bare launcher).
-      rm -f "$work/other.exe" "$work/other.der"
+      rm -f "$work/other.exe"
       osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -in "$launcher" -out "$work/other.exe" >/dev/null
-      osslsigncode extract-signature -in "$work/other.exe" -out "$work/other.der" >/dev/null
+      extract_signature "$work/other.exe" "$work/other.der"
       other_size=$(stat -c %s "$work/other.der")
       entry_size=$(( (8 + other_size + 7) / 8 * 8 ))
       { cat "$signed"; head -c 8 /dev/zero; cat "$work/other.der"; head -c $((entry_size - 8 - other_size)) /dev/zero; } \
