@@ -109,7 +109,7 @@ indirect_data_contents() { # indirect_data_contents SIGNATURE
   read -r offset header length < <(openssl asn1parse -inform DER -in "$1" |
     awk '/:1.3.6.1.4.1.311.2.1.4$/ { found = 1; next }
          found && /cons: SEQUENCE/ { split($0, f, /[:= ]+/); print f[2], f[6], f[8]; exit }')
-  tail -c +$((offset + header + 1)) "$1" | head -c "$length"
+  dd if="$1" bs=1 skip=$((offset + header)) count="$length" status=none
 }
 # The hex digits after "NAME:" in osslsigncode's report of the primary signature.
 report_field() { sed -n "s/^[[:space:]]*$1[[:space:]]*: \([0-9A-F]*\).*/\1/p" "$2" | head -1; }
